@@ -1,0 +1,15 @@
+#include "modules/tuner/pq_tuner.h"
+
+pqTuner::pqTuner() {
+    semitoneSelect.attach(this, 0);
+    fineOffset.attach(this, 1);
+    pitchOut.attach(this, 2);
+}
+
+void pqTuner::onSetPins() {
+    // Single precision throughout; the factor is the float nearest to 1/12. The subtraction
+    // is done in 64 bits so that no selection value can overflow.
+    const float semitones = static_cast<float>(24 - static_cast<int64_t>(semitoneSelect.getValue()));
+    const float x = semitones * 0.083333336f + fineOffset.getValue();
+    pitchOut = x;
+}

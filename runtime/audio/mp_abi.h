@@ -1,0 +1,75 @@
+// The binary boundary shared by every library of the pack and every host that loads one.
+//
+// Interfaces are abstract classes whose virtual functions stand in slot order and hold no
+// data, so that the Itanium C++ ABI lays out exactly the host's slot tables. Slots that the
+// host never names are kept as placeholders so that later slots keep their numbers.
+// Virtual destructors of implementation classes come after every host-facing slot.
+//
+// Threads: audio-module calls arrive on the host's audio thread, GUI-module calls on its GUI
+// thread; one object is never called from two threads at once. Ownership of returned
+// interface pointers: every pointer handed out by queryInterface or by a create operation
+// carries one reference that the receiver must release.
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+
+namespace gmpi {
+
+// Results of every operation that crosses the boundary.
+enum : int32_t {
+    kMpOk = 0,
+    kMpFail = -1,      // attempted and failed (constructor threw, no such pin)
+    kMpNoSupport = -2, // interface, identifier or subtype not supported
+};
+
+// Kinds of object a registry entry creates.
+enum : int32_t {
+    kSubtypeAudio = 0,
+    kSubtypeGuiLegacy = 1,
+    kSubtypeGuiGraphics = 2,
+};
+
+struct Guid {
+    uint32_t data1;
+    uint16_t data2;
+    uint16_t data3;
+    uint8_t data4[8];
+};
+static_assert(sizeof(Guid) == 16);
+
+inline bool operator==(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof(Guid)) == 0; }
+
+// {00000000-0000-C000-0000-000000000046}
+inline constexpr Guid MP_IID_UNKNOWN = {0x00000000, 0x0000, 0xC000, {0, 0, 0, 0, 0, 0, 0, 0x46}};
+
+class IMpUnknown {
+public:
+    // [any thread] On success stores an interface pointer with one added reference in *out;
+    // otherwise stores null and answers kMpNoSupport.
+    virtual int32_t queryInterface(const Guid& iid, void** out) = 0;
+    virtual int32_t addRef() = 0;
+    virtual int32_t release() = 0;
+};
+
+// Event record of IMpPlugin::process, a singly linked list sorted by time (40 bytes).
+struct MpEvent {
+    int32_t time;   // sample offset within the block
+    int32_t type;   // one of the kEvent... codes
+    int32_t pinId;  // target pin (types 100 to 103)
+    int32_t size;   // payload byte count (type 100)
+    int32_t data[2];  // payload when extraData is null (up to 8 bytes)
+    char* extraData;  // payload when it does not fit inline
+    MpEvent* next;
+};
+static_assert(sizeof(MpEvent) == 40);
+
+enum : int32_t {
+    kEventPinSet = 100,
+    kEventPinStreamingStart = 101,
+    kEventPinStreamingStop = 102,
+    kEventPinOther = 103,  // forwarded to the pin only
+    kEventGraphStart = 104,
+};
+
+} // namespace gmpi
