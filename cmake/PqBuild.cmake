@@ -43,6 +43,6 @@ function(pq_deliverable name)
     target_link_libraries(${name} PRIVATE pq_audio_runtime_${ARG_EDITION})
     target_link_options(${name} PRIVATE
         "-Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map"
-        -Wl,--no-undefined -Wl,--exclude-libs,ALL)
+        -Wl,--no-undefined)
     set_property(GLOBAL APPEND PROPERTY PQ_DELIVERABLES ${name})
 endfunction()

@@ -1,0 +1,131 @@
+#include "host/plugin_library.h"
+
+#include <dlfcn.h>
+#include <sys/stat.h>
+
+#include "host/host_error.h"
+
+namespace pqhost {
+
+std::string toUtf8(const std::u16string& text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        uint32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        if (c < 0x80) {
+            out += char(c);
+        } else if (c < 0x800) {
+            out += char(0xC0 | (c >> 6));
+            out += char(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += char(0xE0 | (c >> 12));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        } else {
+            out += char(0xF0 | (c >> 18));
+            out += char(0x80 | ((c >> 12) & 0x3F));
+            out += char(0x80 | ((c >> 6) & 0x3F));
+            out += char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+std::u16string toUtf16(const std::string& text) {
+    std::u16string out;
+    for (size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        uint32_t c = 0xFFFD;
+        size_t n = 1;
+        if (b < 0x80) c = b;
+        else if ((b >> 5) == 0x6) c = b & 0x1F, n = 2;
+        else if ((b >> 4) == 0xE) c = b & 0x0F, n = 3;
+        else if ((b >> 3) == 0x1E) c = b & 0x07, n = 4;
+        if (i + n > text.size()) n = text.size() - i, c = 0xFFFD;
+        for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        i += n;
+        if (c >= 0x10000) {
+            c -= 0x10000;
+            out += char16_t(0xD800 + (c >> 10));
+            out += char16_t(0xDC00 + (c & 0x3FF));
+        } else {
+            out += char16_t(c);
+        }
+    }
+    return out;
+}
+
+PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) throw HostError("cannot open library '" + path + "': no such file");
+    if (!S_ISREG(info.st_mode)) throw HostError("cannot open library '" + path + "': not a regular file");
+    handle_ = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle_ == nullptr) {
+        const char* why = ::dlerror();
+        throw HostError("cannot load library '" + path + "': " + (why ? why : "unknown error"));
+    }
+    using GetFactory = int32_t (*)(void**);
+    auto getFactory = reinterpret_cast<GetFactory>(::dlsym(handle_, "MP_GetFactory"));
+    void* unknown = nullptr;
+    if (getFactory == nullptr || getFactory(&unknown) != gmpi::kMpOk || unknown == nullptr) {
+        ::dlclose(handle_);
+        throw HostError("'" + path + "' is not a module library: no usable MP_GetFactory");
+    }
+    auto* base = static_cast<gmpi::IMpUnknown*>(unknown);
+    void* found = nullptr;
+    if (base->queryInterface(gmpi::MP_IID_FACTORY2, &found) == gmpi::kMpOk && found != nullptr) {
+        factory2_ = static_cast<gmpi::IMpFactory2*>(found);
+        factory_ = factory2_;
+    } else if (base->queryInterface(gmpi::MP_IID_FACTORY, &found) == gmpi::kMpOk && found != nullptr) {
+        factory_ = static_cast<gmpi::IMpFactory*>(found);
+    }
+    base->release();
+    if (factory_ == nullptr) {
+        ::dlclose(handle_);
+        throw HostError("'" + path + "' is not a module library: its factory answers no factory interface");
+    }
+}
+
+PluginLibrary::~PluginLibrary() {
+    factory_->release();
+    ::dlclose(handle_);
+}
+
+int32_t PluginLibrary::sdkVersion() const {
+    int32_t version = 0;
+    char16_t text[64] = {};
+    factory_->getSdkInformation(&version, 64, text);
+    return version;
+}
+
+std::u16string PluginLibrary::sdkText() const {
+    int32_t version = 0;
+    char16_t text[256] = {};
+    factory_->getSdkInformation(&version, 256, text);
+    text[255] = u'\0';
+    return text;
+}
+
+int32_t PluginLibrary::createInstance(const std::u16string& id, int32_t subtype, gmpi::IMpUnknown* host,
+                                      gmpi::IMpUnknown** out) const {
+    void* object = nullptr;
+    const int32_t result = factory_->createInstance(id.c_str(), subtype, host, &object);
+    *out = static_cast<gmpi::IMpUnknown*>(object);
+    return result;
+}
+
+int32_t PluginLibrary::createInstance2(const std::u16string& id, int32_t subtype, gmpi::IMpUnknown** out) const {
+    *out = nullptr;
+    if (factory2_ == nullptr) return gmpi::kMpNoSupport;
+    void* object = nullptr;
+    const int32_t result = factory2_->createInstance2(id.c_str(), subtype, &object);
+    *out = static_cast<gmpi::IMpUnknown*>(object);
+    return result;
+}
+
+} // namespace pqhost
