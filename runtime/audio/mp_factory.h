@@ -12,6 +12,9 @@
 #include "runtime/audio/edition.h"
 #include "runtime/audio/mp_interfaces.h"
 
+// The library's one export: stores the factory (as IMpUnknown) in *out.
+extern "C" __attribute__((visibility("default"))) int32_t MP_GetFactory(void** out);
+
 namespace pq {
 // What a deliverable tells its factory about itself (defined in its registration list).
 struct LibraryInfo {

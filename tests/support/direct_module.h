@@ -25,4 +25,11 @@ std::unique_ptr<pqhost::AudioInstance> makeDirect(pqhost::AudioEngine& engine, s
     return instance;
 }
 
+// The module object behind an instance made by makeDirect.
+template <class Module> Module& moduleOf(pqhost::AudioInstance& instance) {
+    gmpi::IMpUnknown* object = instance.plugin2() ? static_cast<gmpi::IMpUnknown*>(instance.plugin2())
+                                                  : static_cast<gmpi::IMpUnknown*>(instance.plugin());
+    return *dynamic_cast<Module*>(object);
+}
+
 } // namespace pqtest

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the libraries and the substitute host, then runs the demo.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake --preset default >/dev/null
+cmake --build --preset default -j "${PQ_JOBS:-2}"
+./build/pqhost info build/plugins/pq_Modules.so
+./build/pqhost info build/plugins/pq_Tuner.so

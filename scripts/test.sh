@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds and runs every test, in the normal build and under the address and
+# undefined-behaviour sanitizers.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+jobs="${PQ_JOBS:-2}"
+for preset in default asan; do
+    echo "== ${preset} build =="
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$jobs"
+    ctest --preset "$preset" -j "$jobs"
+done
