@@ -144,23 +144,22 @@ template <typename T> class MpGuiPin : public MpGuiPinEditionBase {
     using Traits = pq::gui::detail::PinTraits<T>;
 
 public:
-    // Makes this pin the module's pin `id`; `routine` (or none) runs on notifyPin.
-    template <class M> void attach(M* module, int32_t id, void (M::*routine)(int32_t) = nullptr) {
+    // Makes this pin the module's pin `id`; `routine` (a member routine of the module or of
+    // one of its bases, or none) runs on notifyPin.
+    template <class M, class R = M> void attach(M* module, int32_t id, void (R::*routine)(int32_t) = nullptr) {
 #if PQ_EDITION_EARLIER
         attachRaw(static_cast<GuiPinOwner*>(module), id, static_cast<Routine>(routine));
 #else
         delete callback;
-        callback = routine != nullptr ? new IGuiPinCallback<M>(module, routine) : nullptr;
+        callback = routine != nullptr ? new IGuiPinCallback<R>(static_cast<R*>(module), routine) : nullptr;
         enter(static_cast<GuiPinOwner*>(module), id);
 #endif
     }
     // As above, numbered automatically (0, or the largest id in use plus one).
-    template <class M> void attach(M* module, void (M::*routine)(int32_t)) {
+    template <class M, class R> void attach(M* module, void (R::*routine)(int32_t)) {
         attach(module, static_cast<GuiPinOwner*>(module)->nextPinId(), routine);
     }
-    template <class M> void attach(M* module) {
-        attach(module, static_cast<GuiPinOwner*>(module)->nextPinId(), static_cast<void (M::*)(int32_t)>(nullptr));
-    }
+    template <class M> void attach(M* module) { attach(module, static_cast<GuiPinOwner*>(module)->nextPinId()); }
 
     bool setValueRaw(int32_t, int32_t size, const void* data) override {
         return Traits::takeRaw(value, size, data);
