@@ -1,0 +1,185 @@
+// Deliverables loaded as a host loads them: exports, factories, the tuner end to end,
+// repeated loading, and the command line's answers to bad input.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "host/audio_instance.h"
+#include "host/catalogue.h"
+#include "host/host_error.h"
+#include "host/plugin_library.h"
+
+namespace {
+
+std::string plugin(const std::string& name) { return std::string(PQ_PLUGIN_DIR) + "/" + name + ".so"; }
+
+std::string run(const std::string& command, int& status) {
+    std::string output;
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    if (pipe == nullptr) return output;
+    char buffer[512];
+    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    status = ::pclose(pipe);
+    status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return output;
+}
+
+// Every deliverable exports MP_GetFactory and nothing else of its own.
+TEST(Deliverables, ExportOnlyTheFactoryEntry) {
+    int found = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(PQ_PLUGIN_DIR)) {
+        if (entry.path().extension() != ".so") continue;
+        ++found;
+        int status = 0;
+        const std::string symbols = run("nm -D --defined-only " + entry.path().string(), status);
+        ASSERT_EQ(status, 0) << symbols;
+        std::istringstream lines(symbols);
+        std::string line;
+        std::vector<std::string> names;
+        while (std::getline(lines, line)) names.push_back(line.substr(line.rfind(' ') + 1));
+        EXPECT_THAT(names, ::testing::ElementsAre("MP_GetFactory")) << entry.path();
+    }
+    EXPECT_GE(found, 2);
+}
+
+struct TunerCase {
+    const char* library;
+    bool useCreateInstance2;
+};
+
+class TunerThroughHost : public ::testing::TestWithParam<TunerCase> {};
+
+// Pitch values for semitone selections, sent only on change, woken by values.
+TEST_P(TunerThroughHost, SendsPitchOnChangeAndSleeps) {
+    pqhost::PluginLibrary library(plugin(GetParam().library));
+    pqhost::AudioEngine engine(48000.0f, 64);
+    pqhost::AudioInstance tuner(engine, "tuner");
+    gmpi::IMpUnknown* object = nullptr;
+    if (GetParam().useCreateInstance2) {
+        ASSERT_EQ(library.createInstance2(u"pq Tuner", 0, &object), gmpi::kMpOk);
+        tuner.attach(object, false);
+    } else {
+        ASSERT_EQ(library.createInstance(u"pq Tuner", 0, tuner.hostObject(), &object), gmpi::kMpOk);
+        tuner.attach(object, true);
+    }
+    tuner.open();
+    tuner.queueGraphStart();
+    tuner.runBlock();
+    ASSERT_EQ(tuner.values.size(), 1u);
+    EXPECT_EQ(tuner.values[0].asFloat(), 0.0f);
+    EXPECT_TRUE(tuner.sleeping());
+
+    struct Step {
+        int32_t semitone;
+        float fine;
+        float expected;
+    };
+    const Step steps[] = {{12, 0, 1.0f}, {0, 0, 2.0f}, {36, 0, -1.0f}, {48, 0, -2.0f},
+                          {23, 0, 0.083333336f}, {24, 0.5f, 0.5f}, {-2147483647 - 1, 0, 178956976.0f}};
+    for (const Step& s : steps) {
+        const size_t before = tuner.values.size();
+        tuner.queueValue(7, 0, s.semitone);
+        tuner.queueValue(7, 1, s.fine);
+        EXPECT_TRUE(tuner.runBlock());
+        ASSERT_EQ(tuner.values.size(), before + 1) << s.semitone;
+        EXPECT_EQ(tuner.values.back().time, 7);
+        EXPECT_EQ(tuner.values.back().pinId, 2);
+        EXPECT_FLOAT_EQ(tuner.values.back().asFloat(), s.expected);
+        EXPECT_TRUE(tuner.sleeping());
+    }
+    // The same values again send nothing; sleeping blocks are skipped.
+    const size_t before = tuner.values.size();
+    tuner.queueValue(0, 0, int32_t{-2147483647 - 1});
+    tuner.runBlock();
+    EXPECT_FALSE(tuner.runBlock());
+    EXPECT_EQ(tuner.values.size(), before);
+    EXPECT_EQ(tuner.blocksSlept(), 1);
+    EXPECT_EQ(tuner.setBufferResult(0, nullptr), gmpi::kMpOk);
+    EXPECT_EQ(tuner.setBufferResult(3, nullptr), gmpi::kMpFail);
+}
+
+INSTANTIATE_TEST_SUITE_P(Libraries, TunerThroughHost,
+                         ::testing::Values(TunerCase{"pq_Modules", true}, TunerCase{"pq_Modules", false},
+                                           TunerCase{"pq_Tuner", false}));
+
+TEST(Factories, EditionsAndSdkInformation) {
+    pqhost::PluginLibrary modules(plugin("pq_Modules"));
+    ASSERT_NE(modules.factory2(), nullptr);
+    EXPECT_EQ(modules.sdkVersion(), 30800);
+    EXPECT_THAT(pqhost::toUtf8(modules.sdkText()), ::testing::MatchesRegex(".* Compiler V[0-9]+ \\(Release\\)"));
+
+    pqhost::PluginLibrary tuner(plugin("pq_Tuner"));
+    EXPECT_EQ(tuner.factory2(), nullptr);
+    EXPECT_EQ(tuner.sdkVersion(), 30400);
+    EXPECT_THAT(pqhost::toUtf8(tuner.sdkText()), ::testing::MatchesRegex(".* Compiler V[0-9]+"));
+
+    gmpi::IMpUnknown* object = nullptr;
+    EXPECT_EQ(modules.createInstance2(u"pq Tuner", 1, &object), gmpi::kMpNoSupport);
+    EXPECT_EQ(modules.createInstance2(u"PQADSR3 ", 0, &object), gmpi::kMpNoSupport);
+    EXPECT_EQ(object, nullptr);
+    EXPECT_EQ(tuner.createInstance(u"pq Tuner", 2, nullptr, &object), gmpi::kMpNoSupport);
+    EXPECT_EQ(tuner.createInstance(u"pq Tuner", 1, nullptr, &object), gmpi::kMpNoSupport);
+    EXPECT_EQ(object, nullptr);
+}
+
+// Open, use and close the libraries many times; the sanitizer build reports any leak.
+TEST(Deliverables, RepeatedLoadingLeavesNothingBehind) {
+    for (int round = 0; round < 50; ++round) {
+        for (const char* name : {"pq_Modules", "pq_Tuner"}) {
+            pqhost::PluginLibrary library(plugin(name));
+            pqhost::AudioEngine engine(44100.0f, 16);
+            pqhost::AudioInstance tuner(engine);
+            gmpi::IMpUnknown* object = nullptr;
+            ASSERT_EQ(library.createInstance(u"pq Tuner", 0, tuner.hostObject(), &object), gmpi::kMpOk);
+            tuner.attach(object, true);
+            tuner.open();
+            tuner.queueValue(0, 0, int32_t{round + 25}); // never 24, which leaves the output at 0
+            tuner.runBlock();
+            ASSERT_FALSE(tuner.values.empty());
+        }
+    }
+}
+
+TEST(Deliverables, ModulesReleaseTheirHost) {
+    pqhost::PluginLibrary library(plugin("pq_Modules"));
+    pqhost::AudioEngine engine(44100.0f, 16);
+    auto tuner = std::make_unique<pqhost::AudioInstance>(engine);
+    gmpi::IMpUnknown* object = nullptr;
+    ASSERT_EQ(library.createInstance2(u"pq Tuner", 0, &object), gmpi::kMpOk);
+    tuner->attach(object, false);
+    EXPECT_EQ(tuner->host().refCount(), 2);
+}
+
+TEST(HostErrors, BadFilesGiveOneLineAndExitOne) {
+    const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
+    const std::string foreign = ::testing::TempDir() + "/foreign.so";
+    std::ofstream(foreign) << "not a library";
+    for (const std::string& target : {std::string("/nonexistent/pq_Nothing.so"), foreign, std::string("/")}) {
+        int status = 0;
+        const std::string output = run(pqhost + " info " + target, status);
+        EXPECT_EQ(status, 1) << output;
+        EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+        EXPECT_THAT(output, ::testing::StartsWith("pqhost: ")) << output;
+    }
+    int status = 0;
+    run(pqhost + " frobnicate", status);
+    EXPECT_NE(status, 0);
+    EXPECT_THROW(pqhost::PluginLibrary("/nonexistent.so"), pqhost::HostError);
+}
+
+TEST(HostInfo, ListsTheTunerWithItsPins) {
+    const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
+    for (const char* name : {"pq_Modules", "pq_Tuner"}) {
+        int status = 0;
+        const std::string output = run(pqhost + " info " + plugin(name), status);
+        EXPECT_EQ(status, 0);
+        EXPECT_THAT(output, ::testing::HasSubstr("module \"pq Tuner\" subtype 0"));
+        EXPECT_THAT(output, ::testing::HasSubstr("pin 2 \"pitchOut\" float out"));
+    }
+}
+
+} // namespace
