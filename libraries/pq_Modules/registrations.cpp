@@ -2,7 +2,17 @@
 #include "runtime/audio/mp_registration.h"
 
 #include "modules/tuner/pq_tuner.h"
+#include "modules/guiutil/bool_text.h"
+#include "modules/guiutil/click_rectangle.h"
+#include "modules/guiutil/double_click_reset.h"
+#include "modules/guiutil/float_reset_x2.h"
+#include "modules/guiutil/preset_increment_fixer.h"
 
 const pq::LibraryInfo pq::libraryInfo = {30800, true};
 
 PQ_REGISTER_MODULE(pqTuner, u"pq Tuner", gmpi::kSubtypeAudio);
+PQ_REGISTER_MODULE(BoolText, u"Bool Text", gmpi::kSubtypeGuiLegacy);
+PQ_REGISTER_MODULE(pq_ClickRectangleGui, u"QM pq_ClickRectangle", gmpi::kSubtypeGuiGraphics);
+PQ_REGISTER_MODULE(DoubleClickReset, u"pellquin DoubleClick Reset", gmpi::kSubtypeGuiLegacy);
+PQ_REGISTER_MODULE(pq_FloatResetX2, u"pq_FloatResetX2", gmpi::kSubtypeGuiLegacy);
+PQ_REGISTER_MODULE(Pq_presetincrementfixerGui, u"pq_PresetIncrementFixer", gmpi::kSubtypeGuiGraphics);
