@@ -166,7 +166,7 @@ bool AudioInstance::runBlock(int32_t count) {
         e.pinId = p.pinId;
         e.size = static_cast<int32_t>(p.bytes.size());
         if (p.bytes.size() <= sizeof(e.data)) {
-            std::memcpy(e.data, p.bytes.data(), p.bytes.size());
+            if (!p.bytes.empty()) std::memcpy(e.data, p.bytes.data(), p.bytes.size());
             e.extraData = nullptr;
         } else {
             e.extraData = reinterpret_cast<char*>(const_cast<uint8_t*>(p.bytes.data()));
