@@ -1,18 +1,63 @@
 // pqhost: the substitute host's command line.
 //
-//   pqhost info <library>        SDK version and text, and every catalogued module it creates
+//   pqhost info <library>                 SDK version and text, and every catalogued module it creates
+//   pqhost render <patch.json> -o <file.wav> [--plugins <dir>]
+//                                         renders a patch's outputs to a 32-bit float WAV file
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include "host/catalogue.h"
 #include "host/host_error.h"
+#include "host/patch.h"
+#include "host/patch_runner.h"
 #include "host/plugin_library.h"
 
 namespace {
 
 const char* kUsage =
-    "usage: pqhost info <library.so>\n";
+    "usage: pqhost info <library.so>\n"
+    "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n";
+
+// Deliverables named in patches are found beside the program, in plugins/.
+std::filesystem::path defaultPluginDir() {
+    std::error_code error;
+    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::filesystem::path("plugins") : self.parent_path() / "plugins";
+}
+
+int render(const std::vector<std::string>& args) {
+    std::string patchFile, outFile;
+    std::filesystem::path pluginDir = defaultPluginDir();
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-o" && i + 1 < args.size()) outFile = args[++i];
+        else if (args[i] == "--plugins" && i + 1 < args.size()) pluginDir = args[++i];
+        else if (patchFile.empty() && !args[i].empty() && args[i][0] != '-') patchFile = args[i];
+        else throw pqhost::HostError("render: unexpected argument '" + args[i] + "'");
+    }
+    if (patchFile.empty() || outFile.empty()) throw pqhost::HostError("render: needs a patch file and -o <out.wav>");
+    const pqhost::Patch patch = pqhost::loadPatch(patchFile, pluginDir);
+    if (patch.outputs.empty()) throw pqhost::HostError(patchFile + ": output: the patch names no audio output to render");
+    pqhost::PatchRunner runner(patch);
+    const bool longRender = patch.lengthSamples > int64_t(patch.sampleRate) * 10;
+    const bool showProgress = longRender && ::isatty(STDERR_FILENO);
+    runner.run([&](double done) {
+        if (showProgress) std::fprintf(stderr, "\rrendering %3d%%", int(done * 100));
+    });
+    if (showProgress) std::fputc('\n', stderr);
+    pqhost::writeWav(outFile, runner.channels(), patch.sampleRate);
+    std::printf("rendered %s: %lld samples at %g Hz in %lld blocks of %d, %zu channel(s) to %s\n",
+                patchFile.c_str(), static_cast<long long>(patch.lengthSamples), double(patch.sampleRate),
+                static_cast<long long>(runner.blocks()), patch.blockSize, runner.channels().size(), outFile.c_str());
+    for (const pqhost::ModuleReport& m : runner.report())
+        std::printf("  module %s: ran %lld blocks, slept %lld\n", m.name.c_str(), static_cast<long long>(m.blocksRun),
+                    static_cast<long long>(m.blocksSlept));
+    return 0;
+}
 
 int info(const std::string& path) {
     pqhost::PluginLibrary library(path);
@@ -47,6 +92,7 @@ int info(const std::string& path) {
 int main(int argc, char** argv) {
     try {
         if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
+        if (argc >= 2 && std::strcmp(argv[1], "render") == 0) return render({argv + 2, argv + argc});
         std::fputs(kUsage, stderr);
         return 2;
     } catch (const pqhost::HostError& e) {

@@ -1,0 +1,317 @@
+#include "host/patch.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <limits>
+#include <map>
+
+#include <nlohmann/json.hpp>
+#include <sndfile.h>
+
+#include "host/host_error.h"
+
+namespace pqhost {
+namespace {
+
+using nlohmann::json;
+
+class Reader {
+public:
+    Reader(std::filesystem::path file, std::filesystem::path pluginDir)
+        : file_(std::move(file)), pluginDir_(std::move(pluginDir)) {}
+
+    Patch read();
+
+private:
+    [[noreturn]] void fail(const std::string& place, const std::string& what) const {
+        throw HostError(file_.string() + ": " + place + ": " + what);
+    }
+    const json& member(const json& object, const char* key, const std::string& place) const;
+    double number(const json& value, const std::string& place) const;
+    PinRef pinRef(const json& value, const std::string& place) const;
+    std::vector<uint8_t> valueBytes(const PinInfo& pin, int32_t subtype, const json& value,
+                                    const std::string& place) const;
+    int64_t sampleAt(double seconds, const std::string& place) const;
+    void readModule(const json& entry, const std::string& place);
+    void readConnection(const json& entry, const std::string& place);
+    void readEvent(const json& entry, const std::string& place);
+
+    std::filesystem::path file_;
+    std::filesystem::path pluginDir_;
+    Patch patch_;
+    std::map<std::string, size_t> byName_;
+};
+
+const json& Reader::member(const json& object, const char* key, const std::string& place) const {
+    if (!object.is_object()) fail(place, "expected an object");
+    const auto it = object.find(key);
+    if (it == object.end()) fail(place, std::string("missing \"") + key + "\"");
+    return *it;
+}
+
+double Reader::number(const json& value, const std::string& place) const {
+    if (!value.is_number()) fail(place, "expected a number, found " + value.dump());
+    const double v = value.get<double>();
+    if (!std::isfinite(v)) fail(place, "expected a finite number");
+    return v;
+}
+
+int64_t Reader::sampleAt(double seconds, const std::string& place) const {
+    if (!std::isfinite(seconds) || seconds < 0) fail(place, "time must be zero or more seconds");
+    const double sample = std::floor(seconds * patch_.sampleRate + 0.5);
+    if (sample >= double(patch_.lengthSamples) && !(patch_.lengthSamples == 0 && sample == 0))
+        fail(place, "time " + std::to_string(seconds) + " s lies beyond the patch's length");
+    return static_cast<int64_t>(sample);
+}
+
+PinRef Reader::pinRef(const json& value, const std::string& place) const {
+    if (!value.is_string()) fail(place, "expected \"module.pin\"");
+    const std::string text = value.get<std::string>();
+    const auto dot = text.find('.');
+    if (dot == std::string::npos) fail(place, "expected \"module.pin\", found \"" + text + "\"");
+    const std::string moduleName = text.substr(0, dot);
+    const std::string pinName = text.substr(dot + 1);
+    const auto it = byName_.find(moduleName);
+    if (it == byName_.end()) fail(place, "unknown module \"" + moduleName + "\"");
+    const PatchModule& module = patch_.modules[it->second];
+    const PinInfo* pin = module.info->findPin(pinName);
+    if (pin == nullptr) fail(place, "module \"" + moduleName + "\" has no pin \"" + pinName + "\"");
+    return {it->second, pin};
+}
+
+std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, const json& value,
+                                        const std::string& place) const {
+    auto bytesOf = [](const auto& v) {
+        std::vector<uint8_t> bytes(sizeof(v));
+        std::memcpy(bytes.data(), &v, sizeof(v));
+        return bytes;
+    };
+    const bool audioSide = subtype == 0;
+    const int32_t type = pin.datatype;
+    if ((audioSide && (type == 5 || type == 6)) || (!audioSide && type == 6)) {
+        return bytesOf(static_cast<float>(number(value, place)));
+    }
+    if ((audioSide && type == 0) || (!audioSide && type == 8)) {
+        const double v = number(value, place);
+        if (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+            fail(place, "pin \"" + pin.name + "\" takes a 32-bit integer, found " + value.dump());
+        return bytesOf(static_cast<int32_t>(v));
+    }
+    if (!audioSide && type == 4) {
+        if (!value.is_boolean()) fail(place, "pin \"" + pin.name + "\" takes true or false, found " + value.dump());
+        return {static_cast<uint8_t>(value.get<bool>() ? 1 : 0)};
+    }
+    if (!audioSide && type == 1) {
+        if (!value.is_string()) fail(place, "pin \"" + pin.name + "\" takes a text, found " + value.dump());
+        const std::u16string text = toUtf16(value.get<std::string>());
+        std::vector<uint8_t> bytes(text.size() * 2);
+        if (!text.empty()) std::memcpy(bytes.data(), text.data(), bytes.size());
+        return bytes;
+    }
+    if (type == 10) {
+        const json* samples = &value;
+        if (value.is_object() && value.contains("wav")) {
+            const json& path = value["wav"];
+            if (!path.is_string()) fail(place, "\"wav\" takes a file name");
+            std::filesystem::path wave = path.get<std::string>();
+            if (wave.is_relative()) wave = file_.parent_path() / wave;
+            try {
+                return readWaveBlob(wave);
+            } catch (const HostError& e) {
+                fail(place, e.what());
+            }
+        }
+        if (value.is_object() && value.contains("samples")) samples = &value["samples"];
+        if (!samples->is_array())
+            fail(place, "pin \"" + pin.name + "\" takes a wave: a list of samples or { \"wav\": file }");
+        std::vector<uint8_t> bytes;
+        bytes.reserve(samples->size() * 4);
+        for (size_t i = 0; i < samples->size(); ++i) {
+            const float f = static_cast<float>(number((*samples)[i], place + " sample " + std::to_string(i)));
+            const auto* b = reinterpret_cast<const uint8_t*>(&f);
+            bytes.insert(bytes.end(), b, b + 4);
+        }
+        return bytes;
+    }
+    fail(place, "pin \"" + pin.name + "\" cannot be given a value");
+}
+
+void Reader::readModule(const json& entry, const std::string& place) {
+    PatchModule module;
+    const json& name = member(entry, "name", place);
+    const json& library = member(entry, "library", place);
+    const json& id = member(entry, "id", place);
+    if (!name.is_string() || name.get<std::string>().empty()) fail(place, "\"name\" must be a text");
+    if (!library.is_string() || library.get<std::string>().empty()) fail(place, "\"library\" must be a text");
+    if (!id.is_string()) fail(place, "\"id\" must be a text");
+    module.name = name.get<std::string>();
+    if (module.name.find('.') != std::string::npos) fail(place, "a module name may not contain '.'");
+    if (byName_.count(module.name)) fail(place, "a second module named \"" + module.name + "\"");
+    module.library = library.get<std::string>();
+    module.id = toUtf16(id.get<std::string>());
+    if (entry.contains("subtype")) {
+        const double subtype = number(entry["subtype"], place + ": subtype");
+        module.subtype = static_cast<int32_t>(std::clamp(subtype, -1.0, 3.0));
+    }
+    module.info = findModule(module.id, module.subtype);
+    if (module.info == nullptr)
+        fail(place, "unknown module \"" + id.get<std::string>() + "\" of subtype " + std::to_string(module.subtype));
+
+    std::filesystem::path path = module.library;
+    if (module.library.find('/') != std::string::npos || path.extension() == ".so") {
+        if (path.is_relative()) path = file_.parent_path() / path;
+    } else {
+        path = pluginDir_ / (module.library + ".so");
+    }
+    if (!std::filesystem::is_regular_file(path))
+        fail(place, "library \"" + module.library + "\" not found (looked for " + path.string() + ")");
+    module.libraryPath = path;
+
+    if (entry.contains("values")) {
+        const json& values = entry["values"];
+        if (!values.is_object()) fail(place, "\"values\" must be an object of pin names");
+        for (const auto& [pinName, value] : values.items()) {
+            const std::string where = place + ": value of \"" + pinName + "\"";
+            const PinInfo* pin = module.info->findPin(pinName);
+            if (pin == nullptr) fail(where, "module \"" + module.name + "\" has no pin \"" + pinName + "\"");
+            if (pin->direction != 0) fail(where, "an output takes no value");
+            module.values.emplace_back(pin->id, valueBytes(*pin, module.subtype, value, where));
+        }
+    }
+    byName_[module.name] = patch_.modules.size();
+    patch_.modules.push_back(std::move(module));
+}
+
+void Reader::readConnection(const json& entry, const std::string& place) {
+    PatchConnection connection{pinRef(member(entry, "from", place), place + ": from"),
+                               pinRef(member(entry, "to", place), place + ": to")};
+    const PatchModule& from = patch_.modules[connection.from.module];
+    const PatchModule& to = patch_.modules[connection.to.module];
+    if (connection.from.pin->direction != 1) fail(place, "\"from\" must name an output");
+    if (connection.to.pin->direction != 0) fail(place, "\"to\" must name an input");
+    const bool fromAudio = from.subtype == 0 && connection.from.pin->datatype == 5;
+    const bool toAudio = to.subtype == 0 && connection.to.pin->datatype == 5;
+    if (fromAudio != toAudio || connection.from.pin->datatype != connection.to.pin->datatype)
+        fail(place, std::string("cannot connect ") + datatypeName(connection.from.pin->datatype, from.subtype) +
+                        " output \"" + connection.from.pin->name + "\" to " +
+                        datatypeName(connection.to.pin->datatype, to.subtype) + " input \"" +
+                        connection.to.pin->name + "\"");
+    if (connection.from.module == connection.to.module) fail(place, "a module cannot feed itself");
+    for (const PatchConnection& c : patch_.connections)
+        if (c.to.module == connection.to.module && c.to.pin == connection.to.pin && toAudio)
+            fail(place, "audio input \"" + connection.to.pin->name + "\" already has a source");
+    patch_.connections.push_back(connection);
+}
+
+void Reader::readEvent(const json& entry, const std::string& place) {
+    const PinRef pin = pinRef(member(entry, "pin", place), place + ": pin");
+    const PatchModule& module = patch_.modules[pin.module];
+    if (pin.pin->direction != 0) fail(place, "events go to inputs");
+    if (entry.contains("gate")) {
+        const json& gate = entry["gate"];
+        const double start = number(member(gate, "start", place + ": gate"), place + ": gate start");
+        const double high = number(member(gate, "high", place + ": gate"), place + ": gate high");
+        const double low = gate.contains("low") ? number(gate["low"], place + ": gate low") : 0.0;
+        const double repeat = gate.contains("repeat") ? number(gate["repeat"], place + ": gate repeat") : 1.0;
+        const double level = gate.contains("level") ? number(gate["level"], place + ": gate level") : 1.0;
+        if (high <= 0 || low < 0 || repeat < 1 || repeat > 1e6 || repeat != std::floor(repeat))
+            fail(place, "a gate needs high > 0, low >= 0 and a whole repeat count of at least 1");
+        for (int64_t k = 0; k < static_cast<int64_t>(repeat); ++k) {
+            const double on = start + double(k) * (high + low);
+            const json values[2] = {level, 0.0};
+            const double times[2] = {on, on + high};
+            for (int edge = 0; edge < 2; ++edge) {
+                const double sample = std::floor(times[edge] * patch_.sampleRate + 0.5);
+                if (sample >= double(patch_.lengthSamples)) break; // the rest of the pattern lies past the end
+                patch_.events.push_back({sampleAt(times[edge], place), pin,
+                                         valueBytes(*pin.pin, module.subtype, values[edge], place)});
+            }
+        }
+        return;
+    }
+    const double time = number(member(entry, "time", place), place + ": time");
+    patch_.events.push_back(
+        {sampleAt(time, place + ": time"), pin, valueBytes(*pin.pin, module.subtype, member(entry, "value", place), place)});
+}
+
+Patch Reader::read() {
+    std::ifstream in(file_);
+    if (!in) throw HostError(file_.string() + ": cannot read the patch file");
+    json root;
+    try {
+        root = json::parse(in);
+    } catch (const json::parse_error& e) {
+        throw HostError(file_.string() + ": not valid JSON: " + e.what());
+    }
+    if (!root.is_object()) fail("top level", "expected an object");
+    patch_.file = file_;
+    if (root.contains("sampleRate")) {
+        const double rate = number(root["sampleRate"], "sampleRate");
+        if (rate < 1000 || rate > 768000) fail("sampleRate", "must lie between 1000 and 768000");
+        patch_.sampleRate = static_cast<float>(rate);
+    }
+    if (root.contains("blockSize")) {
+        const double block = number(root["blockSize"], "blockSize");
+        if (block < 1 || block > 8192 || block != std::floor(block)) fail("blockSize", "must be a whole number from 1 to 8192");
+        patch_.blockSize = static_cast<int32_t>(block);
+    }
+    const double length = number(member(root, "length", "top level"), "length");
+    if (length < 0) fail("length", "must not be negative");
+    if (length > 3600) fail("length", "must not exceed one hour");
+    patch_.lengthSamples = static_cast<int64_t>(std::llround(length * patch_.sampleRate));
+
+    const json& modules = member(root, "modules", "top level");
+    if (!modules.is_array() || modules.empty()) fail("modules", "expected a list of modules");
+    for (size_t i = 0; i < modules.size(); ++i) readModule(modules[i], "modules[" + std::to_string(i) + "]");
+    if (root.contains("connections")) {
+        const json& list = root["connections"];
+        if (!list.is_array()) fail("connections", "expected a list");
+        for (size_t i = 0; i < list.size(); ++i) readConnection(list[i], "connections[" + std::to_string(i) + "]");
+    }
+    if (root.contains("events")) {
+        const json& list = root["events"];
+        if (!list.is_array()) fail("events", "expected a list");
+        for (size_t i = 0; i < list.size(); ++i) readEvent(list[i], "events[" + std::to_string(i) + "]");
+    }
+    std::stable_sort(patch_.events.begin(), patch_.events.end(),
+                     [](const PatchEvent& a, const PatchEvent& b) { return a.sample < b.sample; });
+    if (root.contains("output")) {
+        const json& list = root["output"];
+        if (!list.is_array()) fail("output", "expected a list of \"module.pin\"");
+        for (size_t i = 0; i < list.size(); ++i) {
+            const std::string place = "output[" + std::to_string(i) + "]";
+            const PinRef ref = pinRef(list[i], place);
+            const PatchModule& module = patch_.modules[ref.module];
+            if (module.subtype != 0 || ref.pin->datatype != 5 || ref.pin->direction != 1)
+                fail(place, "only audio outputs can be rendered");
+            patch_.outputs.push_back(ref);
+        }
+    }
+    return patch_;
+}
+
+} // namespace
+
+Patch loadPatch(const std::filesystem::path& file, const std::filesystem::path& pluginDir) {
+    return Reader(file, pluginDir).read();
+}
+
+std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file) {
+    SF_INFO info{};
+    SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
+    if (sound == nullptr) throw HostError("cannot read wave file " + file.string() + ": " + sf_strerror(nullptr));
+    if (info.frames > 1 << 24 || info.channels < 1) {
+        sf_close(sound);
+        throw HostError("wave file " + file.string() + " is too long for a single cycle");
+    }
+    std::vector<float> frames(size_t(info.frames) * size_t(info.channels));
+    const sf_count_t read = sf_readf_float(sound, frames.data(), info.frames);
+    sf_close(sound);
+    std::vector<uint8_t> bytes(size_t(read) * 4);
+    for (sf_count_t i = 0; i < read; ++i) std::memcpy(&bytes[size_t(i) * 4], &frames[size_t(i * info.channels)], 4);
+    return bytes;
+}
+
+} // namespace pqhost

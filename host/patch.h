@@ -1,0 +1,72 @@
+// Patch files: modules, connections, timed events and what to render, read from JSON and
+// checked against the catalogue before anything runs.
+//
+// {
+//   "sampleRate": 48000, "blockSize": 64, "length": 2.0,
+//   "modules": [ { "name": "env", "library": "pq_ADSR3", "id": "PQADSR3", "subtype": 0,
+//                  "values": { "Attack": 0.3, "Sustain": 0.5 } } ],
+//   "connections": [ { "from": "tuner.pitchOut", "to": "osc.Pitch" } ],
+//   "events": [ { "time": 0.5, "pin": "env.Gate", "value": 1 },
+//               { "pin": "env.Gate", "gate": { "start": 0.1, "high": 0.5, "low": 0.25, "repeat": 2 } } ],
+//   "output": [ "env.Signal Out" ]
+// }
+//
+// A library is a deliverable's name (looked up in the plug-in directory) or a path to a .so
+// relative to the patch file. Blob values are a list of samples, { "samples": [...] }, or
+// { "wav": "file.wav" } (a single-cycle wave read from the file's first channel).
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "host/catalogue.h"
+
+namespace pqhost {
+
+struct PinRef {
+    size_t module = 0;
+    const PinInfo* pin = nullptr;
+};
+
+struct PatchModule {
+    std::string name;
+    std::string library;  // as written in the patch
+    std::filesystem::path libraryPath;
+    std::u16string id;
+    int32_t subtype = 0;
+    const ModuleInfo* info = nullptr;
+    // Initial values by pin id, as the bytes the pin carries (audio inputs: one float).
+    std::vector<std::pair<int32_t, std::vector<uint8_t>>> values;
+};
+
+struct PatchConnection {
+    PinRef from, to;
+};
+
+struct PatchEvent {
+    int64_t sample;  // from the start of the render
+    PinRef pin;
+    std::vector<uint8_t> bytes;
+};
+
+struct Patch {
+    std::filesystem::path file;
+    float sampleRate = 48000.0f;
+    int32_t blockSize = 64;
+    int64_t lengthSamples = 0;
+    std::vector<PatchModule> modules;
+    std::vector<PatchConnection> connections;
+    std::vector<PatchEvent> events;  // sorted by sample, stable
+    std::vector<PinRef> outputs;
+};
+
+// Reads and checks a patch. Throws HostError naming the file and the place of the fault.
+// `pluginDir` is where deliverables named without a path are found.
+Patch loadPatch(const std::filesystem::path& file, const std::filesystem::path& pluginDir);
+
+// Float samples of a wave blob (little-endian 32-bit floats) from a WAV file's first channel.
+std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file);
+
+} // namespace pqhost
