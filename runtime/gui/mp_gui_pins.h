@@ -257,11 +257,14 @@ template <> struct PinTraits<std::u16string> {
     static int32_t rawSize(const std::u16string& v) { return static_cast<int32_t>(v.size() * 2); }
     static const void* rawData(const std::u16string& v) { return v.data(); }
     static bool differs(const std::u16string& a, const std::u16string& b) { return a != b; }
-    // The code units at `data`; an odd last byte is dropped, a negative size or missing
-    // data is an empty text.
+    // Unchanged only when the delivery has exactly the bytes of the stored text. Otherwise
+    // the code units at `data`: an odd last byte is dropped, a negative size or missing data
+    // is an empty text.
     static bool takeRaw(std::u16string& v, int32_t size, const void* data) {
+        const bool sameBytes = data != nullptr && size >= 0 && static_cast<size_t>(size) == v.size() * 2 &&
+                               (size == 0 || std::memcmp(v.data(), data, v.size() * 2) == 0);
+        if (sameBytes) return false;
         const size_t units = (data == nullptr || size <= 0) ? 0 : static_cast<size_t>(size) / 2;
-        if (units == v.size() && (units == 0 || std::memcmp(v.data(), data, units * 2) == 0)) return false;
         v.resize(units);
         if (units != 0) std::memcpy(v.data(), data, units * 2);
         return true;
