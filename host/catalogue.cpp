@@ -23,6 +23,21 @@ const std::vector<ModuleInfo>& catalogue() {
              {1, "fineOffset", 6, 0, "0"},
              {2, "pitchOut", 6, 1, ""},
          }},
+        {u"PQADSR3", 0, "Envelope3",
+         {
+             {0, "Trigger", 5, 0, "0.1"},
+             {1, "Gate", 5, 0, "0.1"},
+             {2, "Attack", 5, 0, "0.075"},
+             {3, "Decay", 5, 0, "0.5"},
+             {4, "Sustain", 5, 0, "0.7"},
+             {5, "Release", 5, 0, "0.4"},
+             {6, "Overall Level", 5, 0, "1.0"},
+             {7, "Attack Curve", 5, 0, "0.3"},
+             {8, "Decay Curve", 5, 0, "0"},
+             {9, "Release Curve", 5, 0, "0"},
+             {10, "Signal Out", 5, 1, ""},
+             {11, "VoiceReset", 6, 0, ""},
+         }},
     };
     return modules;
 }

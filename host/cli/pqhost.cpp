@@ -13,6 +13,7 @@
 
 #include "host/catalogue.h"
 #include "host/host_error.h"
+#include "host/module_description.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
 #include "host/plugin_library.h"
@@ -84,6 +85,10 @@ int info(const std::string& path) {
         }
     }
     if (found == 0) std::printf("no catalogued module\n");
+    // Descriptions the library carries in its file, read without calling into it.
+    for (const std::string& description : pqhost::readModuleDescriptions(path))
+        std::printf("description:\n%s%s", description.c_str(),
+                    !description.empty() && description.back() == '\n' ? "" : "\n");
     return 0;
 }
 

@@ -2,6 +2,7 @@
 #include "runtime/audio/mp_registration.h"
 
 #include "modules/tuner/pq_tuner.h"
+#include "modules/envelope/envelope3.h"
 #include "modules/guiutil/bool_text.h"
 #include "modules/guiutil/click_rectangle.h"
 #include "modules/guiutil/double_click_reset.h"
@@ -11,6 +12,7 @@
 const pq::LibraryInfo pq::libraryInfo = {30800, true};
 
 PQ_REGISTER_MODULE(pqTuner, u"pq Tuner", gmpi::kSubtypeAudio);
+PQ_REGISTER_MODULE(Envelope3, u"PQADSR3", gmpi::kSubtypeAudio);
 PQ_REGISTER_MODULE(BoolText, u"Bool Text", gmpi::kSubtypeGuiLegacy);
 PQ_REGISTER_MODULE(pq_ClickRectangleGui, u"QM pq_ClickRectangle", gmpi::kSubtypeGuiGraphics);
 PQ_REGISTER_MODULE(DoubleClickReset, u"pellquin DoubleClick Reset", gmpi::kSubtypeGuiLegacy);
