@@ -7,3 +7,4 @@ cmake --preset default >/dev/null
 cmake --build --preset default -j "${PQ_JOBS:-2}"
 ./build/pqhost info build/plugins/pq_Modules.so
 ./build/pqhost info build/plugins/pq_Tuner.so
+./build/pqhost render examples/demo.json -o build/demo.wav
