@@ -176,7 +176,8 @@ void Reader::readModule(const json& entry, const std::string& place) {
             const std::string where = place + ": value of \"" + pinName + "\"";
             const PinInfo* pin = module.info->findPin(pinName);
             if (pin == nullptr) fail(where, "module \"" + module.name + "\" has no pin \"" + pinName + "\"");
-            if (pin->direction != 0) fail(where, "an output takes no value");
+            // GUI pins are written by host and module alike; audio outputs only by the module.
+            if (pin->direction != 0 && module.subtype == 0) fail(where, "an output takes no value");
             module.values.emplace_back(pin->id, valueBytes(*pin, module.subtype, value, where));
         }
     }
@@ -189,7 +190,7 @@ void Reader::readConnection(const json& entry, const std::string& place) {
                                pinRef(member(entry, "to", place), place + ": to")};
     const PatchModule& from = patch_.modules[connection.from.module];
     const PatchModule& to = patch_.modules[connection.to.module];
-    if (connection.from.pin->direction != 1) fail(place, "\"from\" must name an output");
+    if (connection.from.pin->direction != 1 && from.subtype == 0) fail(place, "\"from\" must name an output");
     if (connection.to.pin->direction != 0) fail(place, "\"to\" must name an input");
     const bool fromAudio = from.subtype == 0 && connection.from.pin->datatype == 5;
     const bool toAudio = to.subtype == 0 && connection.to.pin->datatype == 5;
