@@ -2,6 +2,8 @@
 #include "runtime/audio/mp_registration.h"
 
 #include "modules/tuner/pq_tuner.h"
+#include "modules/wavetable/array_lfo.h"
+#include "modules/wavetable/array_osc.h"
 #include "modules/envelope/envelope3.h"
 #include "modules/guiutil/bool_text.h"
 #include "modules/guiutil/click_rectangle.h"
@@ -12,6 +14,8 @@
 const pq::LibraryInfo pq::libraryInfo = {30800, true};
 
 PQ_REGISTER_MODULE(pqTuner, u"pq Tuner", gmpi::kSubtypeAudio);
+PQ_REGISTER_MODULE(ArrayLFO, u"pellquin ArrayLFO", gmpi::kSubtypeAudio);
+PQ_REGISTER_MODULE(ArrayOsc, u"pellquin ArrayOsc", gmpi::kSubtypeAudio);
 PQ_REGISTER_MODULE(Envelope3, u"PQADSR3", gmpi::kSubtypeAudio);
 PQ_REGISTER_MODULE(BoolText, u"Bool Text", gmpi::kSubtypeGuiLegacy);
 PQ_REGISTER_MODULE(pq_ClickRectangleGui, u"QM pq_ClickRectangle", gmpi::kSubtypeGuiGraphics);

@@ -1,0 +1,8 @@
+// The single-module array oscillator library on the earlier runtime edition.
+#include "runtime/audio/mp_registration.h"
+
+#include "modules/wavetable/array_osc.h"
+
+const pq::LibraryInfo pq::libraryInfo = {30400, false};
+
+PQ_REGISTER_MODULE(ArrayOsc, u"pellquin ArrayOsc", gmpi::kSubtypeAudio);

@@ -1,0 +1,342 @@
+#include "modules/wavetable/array_lfo.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "modules/wavetable/conversions.h"
+#include "modules/wavetable/wave_blob.h"
+
+namespace {
+constexpr size_t kDefaultWaveLength = 512;
+// Waves up to this length are taken without allocating on the audio thread.
+constexpr size_t kReservedWaveLength = 4096;
+
+template <class Routine> MpBase::SubProcess asRoutine(Routine routine) {
+    return static_cast<MpBase::SubProcess>(routine);
+}
+} // namespace
+
+ArrayLFO::ArrayLFO() {
+    modePin.attach(this, 0);
+    ratePin.attach(this, 1);
+    gatePin.attach(this, 2);
+    triggerPin.attach(this, 3);
+    fadeInPin.attach(this, 4);
+    interpolatePin.attach(this, 5);
+    wavePin.attach(this, 6);
+    levelModePin.attach(this, 7);
+    levelEnablePin.attach(this, 8);
+    levelPin.attach(this, 9);
+    sparePin.attach(this, 10);
+    tempoPin.attach(this, 11);
+    signalOutPin.attach(this, 12);
+
+    wavePin.reserve(4 * kReservedWaveLength);
+    incoming_.reserve(kReservedWaveLength);
+    table_.reserve(kReservedWaveLength + 2);
+    useDefaultWave();
+}
+
+int32_t ArrayLFO::open() {
+    const float rate = getSampleRate();
+    inverseSampleRate_ = rate > 0.0f && std::isfinite(rate) ? 1.0f / rate : 1.0f / 44100.0f;
+    installedMode_ = kFreeRun;
+    setSubProcessRoutine(routineFor(kFreeRun));
+    return gmpi::kMpOk;
+}
+
+void ArrayLFO::onSetPins() {
+    const bool gateHigh = gatePin.getValue() > 0.0f;
+    bool streaming = gatePin.isStreaming();
+    if (gateHigh && ratePin.getValue() > 0.0f) streaming = true;
+    signalOutPin.setStreaming(streaming);
+
+    if (wavePin.isUpdated()) takeWave();
+
+    // The next fade-in starts from silence.
+    if (!gateHigh) {
+        fadeDone_ = false;
+        fadeEnvelope_ = 0.0f;
+    }
+
+    const int32_t mode = modePin.getValue();
+    if (mode >= kOff && mode <= kTempoSync) {
+        installedMode_ = mode;
+        setSubProcessRoutine(routineFor(mode));
+    } else if (isModeRoutine(installedMode_, savedSubProcess())) {
+        // An unknown mode keeps the routine; Interpolate and the gain source still apply.
+        setSubProcessRoutine(routineFor(installedMode_));
+    }
+
+    if (!streaming)
+        setSleep();
+    else
+        sleepMode = 0;
+}
+
+MpBase::SubProcess ArrayLFO::routineFor(int32_t mode) const {
+    const bool interpolate = interpolatePin.getValue() != 0;
+    const bool levelGain = levelModePin.getValue() == 1 && levelEnablePin.getValue() != 0;
+    switch (mode) {
+    case kOff:
+        return asRoutine(&ArrayLFO::subProcessOff);
+    case kFreeRun:
+        if (interpolate)
+            return levelGain ? asRoutine(&ArrayLFO::subProcessFreeRun<true, true>)
+                             : asRoutine(&ArrayLFO::subProcessFreeRun<true, false>);
+        return levelGain ? asRoutine(&ArrayLFO::subProcessFreeRun<false, true>)
+                         : asRoutine(&ArrayLFO::subProcessFreeRun<false, false>);
+    case kOneShot:
+        return interpolate ? asRoutine(&ArrayLFO::subProcessOneShot<true>)
+                           : asRoutine(&ArrayLFO::subProcessOneShot<false>);
+    case kStep:
+        return interpolate ? asRoutine(&ArrayLFO::subProcessStep<true>)
+                           : asRoutine(&ArrayLFO::subProcessStep<false>);
+    case kTempoSync:
+        if (interpolate)
+            return levelGain ? asRoutine(&ArrayLFO::subProcessTempoSync<true, true>)
+                             : asRoutine(&ArrayLFO::subProcessTempoSync<true, false>);
+        return levelGain ? asRoutine(&ArrayLFO::subProcessTempoSync<false, true>)
+                         : asRoutine(&ArrayLFO::subProcessTempoSync<false, false>);
+    }
+    return asRoutine(&ArrayLFO::subProcessOff);
+}
+
+bool ArrayLFO::isModeRoutine(int32_t mode, SubProcess routine) const {
+    switch (mode) {
+    case kOff:
+        return routine == asRoutine(&ArrayLFO::subProcessOff);
+    case kFreeRun:
+        return routine == asRoutine(&ArrayLFO::subProcessFreeRun<true, true>) ||
+               routine == asRoutine(&ArrayLFO::subProcessFreeRun<true, false>) ||
+               routine == asRoutine(&ArrayLFO::subProcessFreeRun<false, true>) ||
+               routine == asRoutine(&ArrayLFO::subProcessFreeRun<false, false>);
+    case kOneShot:
+        return routine == asRoutine(&ArrayLFO::subProcessOneShot<true>) ||
+               routine == asRoutine(&ArrayLFO::subProcessOneShot<false>);
+    case kStep:
+        return routine == asRoutine(&ArrayLFO::subProcessStep<true>) ||
+               routine == asRoutine(&ArrayLFO::subProcessStep<false>);
+    case kTempoSync:
+        return routine == asRoutine(&ArrayLFO::subProcessTempoSync<true, true>) ||
+               routine == asRoutine(&ArrayLFO::subProcessTempoSync<true, false>) ||
+               routine == asRoutine(&ArrayLFO::subProcessTempoSync<false, true>) ||
+               routine == asRoutine(&ArrayLFO::subProcessTempoSync<false, false>);
+    }
+    return false;
+}
+
+void ArrayLFO::useDefaultWave() {
+    table_.resize(kDefaultWaveLength + 1);
+    for (size_t i = 0; i < kDefaultWaveLength; ++i)
+        table_[i] = static_cast<float>(
+            0.5 * std::sin(2.0 * std::numbers::pi * double(i) / double(kDefaultWaveLength)));
+    table_[kDefaultWaveLength] = table_[kDefaultWaveLength - 1];
+    lastIndex_ = static_cast<int32_t>(kDefaultWaveLength - 1);
+    lastPosition_ = static_cast<float>(lastIndex_);
+}
+
+// An empty blob (or one of 1 to 3 bytes) brings back the default wave; a wave with a NaN or
+// infinite sample is ignored. A single sample is played as a constant, as a two-sample table.
+void ArrayLFO::takeWave() {
+    const MpBlob& blob = wavePin.getValue();
+    if (pq::waveSampleCount(blob.size()) == 0) {
+        useDefaultWave();
+    } else {
+        if (!pq::decodeWave(blob.data(), blob.size(), incoming_)) return;
+        if (incoming_.size() == 1) incoming_.push_back(incoming_[0]);
+        table_.assign(incoming_.begin(), incoming_.end());
+        table_.push_back(table_.back());
+        lastIndex_ = static_cast<int32_t>(std::min<size_t>(incoming_.size() - 1, INT32_MAX));
+        lastPosition_ = static_cast<float>(lastIndex_);
+    }
+    wrapPhase();
+}
+
+template <bool Interpolate> float ArrayLFO::lookup(float position) const {
+    const float p = pq::clampOrLow(position, 0.0f, lastPosition_);
+    const int32_t i = std::min(static_cast<int32_t>(p), lastIndex_);
+    if constexpr (!Interpolate) {
+        return table_[size_t(i)];
+    } else {
+        const float f = p - static_cast<float>(i);
+        return (1.0f - f) * table_[size_t(i)] + f * table_[size_t(i) + 1];
+    }
+}
+
+// Keeps the phase within 0 .. lastIndex: one subtraction covers every ordinary increment; an
+// increment of a cycle or more, a negative one or a shorter new wave is folded back in.
+void ArrayLFO::wrapPhase() {
+    if (phase_ > lastPosition_) {
+        phase_ -= lastPosition_;
+        if (phase_ > lastPosition_) phase_ = std::fmod(phase_, lastPosition_);
+    } else if (phase_ < 0.0f) {
+        phase_ += lastPosition_;
+        if (phase_ < 0.0f) phase_ = std::fmod(phase_, lastPosition_) + lastPosition_;
+    }
+    if (!std::isfinite(phase_)) phase_ = 0.0f;
+}
+
+bool ArrayLFO::triggerReset(float trigger) {
+    if (trigger >= 1.0f && !triggerLatch_) {
+        phase_ = 0.0f;
+        triggerLatch_ = true;
+        return true;
+    }
+    if (trigger < 1.0f) triggerLatch_ = false;
+    return false;
+}
+
+// Gain rises as a square over 1 / (2 (1 - Fade In)) seconds. The envelope never falls below
+// 0, so a Fade In above 1 holds the gain at 0 like Fade In 1 instead of growing without bound.
+float ArrayLFO::fadeGain(float fadeIn) {
+    if (!fadeDone_ && fadeIn > 0.0f && fadeEnvelope_ < 1.0f) {
+        fadeEnvelope_ += 2.0f * (1.0f - fadeIn) * inverseSampleRate_;
+        fadeEnvelope_ = std::max(fadeEnvelope_, 0.0f);
+        return fadeEnvelope_ * fadeEnvelope_;
+    }
+    fadeDone_ = true;
+    fadeEnvelope_ = 0.0f;
+    return 1.0f;
+}
+
+void ArrayLFO::setOneShotIncrement(float rate) {
+    if (rate > 10.0f) {
+        oneShotRateMemory_ = 0.0f;
+        return;
+    }
+    // The law changes at 0.7, compared in double precision.
+    const float speed = static_cast<double>(rate) > 0.7 ? rate * rate * rate * 10000.0f : rate * 2500.0f;
+    const float increment = speed * inverseSampleRate_;
+    if (std::isfinite(increment)) increment_ = increment;
+    oneShotRateMemory_ = rate;
+}
+
+template <bool Interpolate, bool LevelGain> void ArrayLFO::subProcessFreeRun(int32_t offset, int32_t count) {
+    const float* rate = ratePin.getBuffer() + offset;
+    const float* trigger = triggerPin.getBuffer() + offset;
+    const float* fadeIn = fadeInPin.getBuffer() + offset;
+    const float* level = levelPin.getBuffer() + offset;
+    float* out = signalOutPin.getBuffer() + offset;
+    const bool gateHigh = gatePin.getBuffer()[offset] > 0.0f;
+    for (int32_t n = 0; n < count; ++n) {
+        triggerReset(trigger[n]);
+        const float gain = LevelGain ? level[n] : fadeGain(fadeIn[n]);
+        if (!(rate[n] == rateMemory_ && gateHigh)) {
+            const float r = rate[n] > 10.0f ? 0.0f : rate[n];
+            rateMemory_ = r;
+            const float increment = r * kFreeRunSpeed * inverseSampleRate_;
+            if (std::isfinite(increment)) increment_ = increment;
+        }
+        phase_ += increment_;
+        wrapPhase();
+        out[n] = lookup<Interpolate>(phase_) * gain;
+    }
+}
+
+template <bool Interpolate, bool LevelGain>
+void ArrayLFO::subProcessTempoSync(int32_t offset, int32_t count) {
+    const float* rate = ratePin.getBuffer() + offset;
+    const float* trigger = triggerPin.getBuffer() + offset;
+    const float* fadeIn = fadeInPin.getBuffer() + offset;
+    const float* level = levelPin.getBuffer() + offset;
+    const float* tempo = tempoPin.getBuffer() + offset;
+    float* out = signalOutPin.getBuffer() + offset;
+    const bool gateHigh = gatePin.getBuffer()[offset] > 0.0f;
+    for (int32_t n = 0; n < count; ++n) {
+        triggerReset(trigger[n]);
+        const float gain = LevelGain ? level[n] : fadeGain(fadeIn[n]);
+        // The remembered value is the scaled division while the comparison uses the raw Rate.
+        if (!(rate[n] == rateMemory_ && gateHigh)) {
+            const float k = std::min(rate[n], 1.0f) * 20.0f;
+            const int32_t division = pq::saturatingTrunc(k);
+            if (division >= 1 && division <= 20) {
+                const float increment = tempo[n] * kTempoMultipliers[division] * inverseSampleRate_;
+                if (std::isfinite(increment)) increment_ = increment;
+            }
+            rateMemory_ = k;
+        }
+        phase_ += increment_;
+        wrapPhase();
+        out[n] = lookup<Interpolate>(phase_) * gain;
+    }
+}
+
+template <bool Interpolate> void ArrayLFO::subProcessOneShot(int32_t offset, int32_t count) {
+    const float* rate = ratePin.getBuffer() + offset;
+    const float* trigger = triggerPin.getBuffer() + offset;
+    const float* gate = gatePin.getBuffer() + offset;
+    float* out = signalOutPin.getBuffer() + offset;
+    for (int32_t n = 0; n < count; ++n) {
+        const float t = trigger[n];
+        const float g = gate[n];
+        if (t >= 1.0f && g >= 1.0f) oneShotState_ = 1;
+        if (t <= 0.0f && g > 0.0f) oneShotState_ = 2;
+        bool restart;
+        if (t >= 1.0f && oneShotState_ == 2)
+            restart = true;
+        else if (oneShotState_ == 0)
+            restart = true;
+        else
+            restart = !(t > 0.0f || g > 0.0f);
+        if (restart) {
+            phase_ = 0.0f;
+            oneShotState_ = 1;
+            setOneShotIncrement(rate[n]);
+        }
+        if (rate[n] != oneShotRateMemory_) setOneShotIncrement(rate[n]);
+
+        float value;
+        if (phase_ > lastPosition_) {
+            value = table_[size_t(lastIndex_)];
+            setSubProcess(&ArrayLFO::subProcessStop);
+        } else {
+            phase_ += increment_;
+            if (phase_ < 0.0f) wrapPhase();
+            value = lookup<Interpolate>(phase_);
+        }
+        heldValue_ = value;
+        out[n] = value;
+    }
+}
+
+template <bool Interpolate> void ArrayLFO::subProcessStep(int32_t offset, int32_t count) {
+    const float* rate = ratePin.getBuffer() + offset;
+    const float* trigger = triggerPin.getBuffer() + offset;
+    float* out = signalOutPin.getBuffer() + offset;
+    for (int32_t n = 0; n < count; ++n) {
+        if (trigger[n] <= 0.0f && stepState_ == 1) {
+            stepState_ = 2;
+        } else if (stepState_ == 2 && trigger[n] > 0.0f) {
+            const float r = rate[n] > 10.0f ? 0.0f : rate[n];
+            const float advance = r * 10.0f;
+            if (std::isfinite(advance)) phase_ += advance;
+            wrapPhase();
+            heldValue_ = lookup<Interpolate>(phase_);
+            stepState_ = 1;
+        }
+        out[n] = heldValue_;
+    }
+    setSubProcess(&ArrayLFO::subProcessStop);
+}
+
+void ArrayLFO::subProcessOff(int32_t offset, int32_t count) {
+    std::fill_n(signalOutPin.getBuffer() + offset, count, 0.0f);
+    setSleep();
+}
+
+// Ends a One Shot run or a Step: the output is announced as constant from the slice's last
+// sample and the fill routine holds it. The slice itself holds the value too, so nothing stale
+// is left in the buffer.
+void ArrayLFO::subProcessStop(int32_t offset, int32_t count) {
+    std::fill_n(signalOutPin.getBuffer() + offset, count, heldValue_);
+    signalOutPin.setStreaming(false, std::max(offset + count - 1, 0));
+    setSleep();
+    setSubProcess(&ArrayLFO::subProcessFill);
+}
+
+void ArrayLFO::subProcessFill(int32_t offset, int32_t count) {
+    std::fill_n(signalOutPin.getBuffer() + offset, count, heldValue_);
+    setSleep();
+}

@@ -1,0 +1,86 @@
+// The array LFO: plays one single-cycle wave, received as a wave blob, as a control signal on
+// an audio-rate output. Modes: off, free run, one shot, step on triggers, tempo sync.
+//
+// Every mode has its own block routine, instantiated per Interpolate setting and (for the
+// cycling modes) per gain source, so no sample loop tests a mode. One Shot and Step end in
+// the stop routine, which announces the output as constant, and the fill routine, which holds
+// the last value while the module winds down to sleep.
+#pragma once
+
+#include <vector>
+
+#include "runtime/audio/mp_pins.h"
+
+class ArrayLFO : public MpBase {
+public:
+    ArrayLFO();
+    int32_t open() override;
+    void onSetPins() override;
+
+    // Table positions per second per unit of Rate in Free Run, and Tempo Sync multipliers by
+    // division (index 1 .. 20).
+    static constexpr float kFreeRunSpeed = 5000.0f;
+    static constexpr float kTempoMultipliers[21] = {
+        0.0f,           16.0f / 3.0f,   64.0f / 9.0f,   8.0f,          32.0f / 3.0f,   128.0f / 9.0f,
+        16.0f,          64.0f / 3.0f,   256.0f / 9.0f,  32.0f,         128.0f / 3.0f,  512.0f / 9.0f,
+        64.0f,          256.0f / 3.0f,  128.0f,         512.0f / 3.0f, 1024.0f / 3.0f, 2048.0f / 3.0f,
+        4096.0f / 3.0f, 8192.0f / 3.0f, 16384.0f / 3.0f};
+
+private:
+    enum Mode : int32_t { kOff = 0, kFreeRun = 1, kOneShot = 2, kStep = 3, kTempoSync = 4 };
+
+    template <bool Interpolate, bool LevelGain> void subProcessFreeRun(int32_t offset, int32_t count);
+    template <bool Interpolate, bool LevelGain> void subProcessTempoSync(int32_t offset, int32_t count);
+    template <bool Interpolate> void subProcessOneShot(int32_t offset, int32_t count);
+    template <bool Interpolate> void subProcessStep(int32_t offset, int32_t count);
+    void subProcessOff(int32_t offset, int32_t count);
+    void subProcessStop(int32_t offset, int32_t count);
+    void subProcessFill(int32_t offset, int32_t count);
+
+    // The mode's routine for the current Interpolate and level settings.
+    SubProcess routineFor(int32_t mode) const;
+    bool isModeRoutine(int32_t mode, SubProcess routine) const;
+    void takeWave();
+    void useDefaultWave();
+
+    template <bool Interpolate> float lookup(float position) const;
+    void wrapPhase();
+    bool triggerReset(float trigger);
+    float fadeGain(float fadeIn);
+    void setOneShotIncrement(float rate);
+
+    // Pins, in host order.
+    IntInPin modePin;         // 0 Mode
+    AudioInPin ratePin;       // 1 Rate
+    AudioInPin gatePin;       // 2 Gate
+    AudioInPin triggerPin;    // 3 Trigger
+    AudioInPin fadeInPin;     // 4 Fade In
+    IntInPin interpolatePin;  // 5 Interpolate
+    BlobInPin wavePin;        // 6 Wave
+    IntInPin levelModePin;    // 7 Level Mode
+    IntInPin levelEnablePin;  // 8 Level Enable
+    AudioInPin levelPin;      // 9 Level
+    AudioInPin sparePin;      // 10 Spare (never read)
+    AudioInPin tempoPin;      // 11 Tempo
+    AudioOutPin signalOutPin; // 12 Signal Out
+
+    // The wave's N samples followed by a copy of the last one, so that interpolation at the
+    // last position reads it exactly without a test.
+    std::vector<float> table_;
+    std::vector<float> incoming_;
+    int32_t lastIndex_ = 0;
+    float lastPosition_ = 0.0f;
+
+    float phase_ = 0.0f;
+    float increment_ = 0.0f;
+    float heldValue_ = 0.0f;
+    float rateMemory_ = -20.0f;
+    float oneShotRateMemory_ = -20.0f;
+    bool triggerLatch_ = false;
+    int32_t oneShotState_ = 0;
+    int32_t stepState_ = 1;
+    bool fadeDone_ = false;
+    float fadeEnvelope_ = 0.0f;
+    float inverseSampleRate_ = 1.0f / 44100.0f;
+    int32_t installedMode_ = kFreeRun;
+};

@@ -1,0 +1,353 @@
+#include "modules/wavetable/array_osc.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "modules/wavetable/conversions.h"
+#include "modules/wavetable/wave_blob.h"
+#include "runtime/audio/edition.h"
+
+namespace {
+
+constexpr size_t kReservedWaveLength = 4096;
+constexpr float kLowestFrequency = 13.75f;
+constexpr float kTenLn2 = 6.931472f;
+
+// Voice offsets in units of the spread, in voice order, per voice code. The table path orders
+// the last three voices of code 6 differently.
+using Layout = std::array<float, ArrayOsc::kMaxVoices>;
+constexpr std::array<Layout, ArrayOsc::kMaxVoices> kLayouts = {{
+    {0.0f},
+    {-1.0f, 1.0f},
+    {-1.0f, 0.0f, 1.0f},
+    {-1.0f, -0.5f, 0.5f, 1.0f},
+    {-1.0f, -0.5f, 0.0f, 0.5f, 1.0f},
+    {-1.0f, -0.33f, -0.66f, 0.66f, 0.33f, 1.0f},
+    {-1.0f, -0.33f, -0.66f, 0.0f, 0.66f, 0.33f, 1.0f},
+}};
+constexpr Layout kTableLayout7 = {-1.0f, -0.33f, -0.66f, 0.0f, 1.0f, 0.66f, 0.33f};
+
+// The offsets of a third and two thirds of the spread are formed in double precision on the
+// table path.
+double doubleFactor(float factor) {
+    if (factor == 0.33f) return 0.33;
+    if (factor == -0.33f) return -0.33;
+    if (factor == 0.66f) return 0.66;
+    if (factor == -0.66f) return -0.66;
+    return factor;
+}
+bool isThird(float factor) {
+    return factor == 0.33f || factor == -0.33f || factor == 0.66f || factor == -0.66f;
+}
+
+float computedFrequency(float x) {
+    // NaN reads as 0; the range keeps the exponential finite (below -20 it is 0 in single
+    // precision anyway).
+    return kLowestFrequency * std::exp(kTenLn2 * pq::clampOrLow(x, -20.0f, 12.0f));
+}
+
+template <class Routine> MpBase::SubProcess asRoutine(Routine routine) {
+    return static_cast<MpBase::SubProcess>(routine);
+}
+
+// The variant of a routine for the warp and level settings.
+using Routine = void (ArrayOsc::*)(int32_t, int32_t);
+template <Routine Plain, Routine Levelled, Routine Warped, Routine WarpedLevelled>
+MpBase::SubProcess pick(bool warp, bool level) {
+    if (warp) return asRoutine(level ? WarpedLevelled : Warped);
+    return asRoutine(level ? Levelled : Plain);
+}
+
+// Plays `count` voices of one wave for one sample: phase step, optional warp, interpolated read.
+template <bool Warp>
+inline float playVoices(float* phase, const float* increment, int32_t count, const float* table, float h,
+                        float below, float above) {
+    float sum = 0.0f;
+    for (int32_t v = 0; v < count; ++v) {
+        float p = phase[v] + increment[v];
+        if (p >= 1.0f) p -= std::trunc(p);
+        phase[v] = p;
+        float w = p;
+        if constexpr (Warp) w = p < h ? below * p : 0.5f + above * (p - h);
+        const float k = w * 2047.0f;
+        const int32_t i = std::min(static_cast<int32_t>(k), 2046);
+        const float f = k - static_cast<float>(i);
+        sum += (1.0f - f) * table[i] + f * table[i + 1];
+    }
+    return sum;
+}
+
+struct WarpShape {
+    float h = 0.0f, below = 0.0f, above = 0.0f;
+};
+inline WarpShape warpShape(float warp, float warpMod, float warpModDepth) {
+    const float h = pq::clampOrLow(warpMod * warpModDepth + warp, 0.0f, 1.0f);
+    return {h, 0.5f / h, 0.5f / (1.0f - h)};
+}
+
+inline float ringFactor(float ring, float depth) {
+    return ring > -2.0f ? depth * ring + (1.0f - depth) : 1.0f;
+}
+
+} // namespace
+
+MpBase::SubProcess ArrayOsc::mixRoutine(bool warp, bool level) {
+    return pick<&ArrayOsc::subProcessMix<false, false>, &ArrayOsc::subProcessMix<false, true>,
+                &ArrayOsc::subProcessMix<true, false>, &ArrayOsc::subProcessMix<true, true>>(warp, level);
+}
+
+ArrayOsc::ArrayOsc() {
+    waveAPin.attach(this, 0);
+    waveBPin.attach(this, 1);
+    pitchPin.attach(this, 2);
+    pitchOffsetAPin.attach(this, 3);
+    pitchOffsetBPin.attach(this, 4);
+    pitchModDepthPin.attach(this, 5);
+    pitchModPin.attach(this, 6);
+    sparePin.attach(this, 7);
+    ringModPin.attach(this, 8);
+    ringModDepthPin.attach(this, 9);
+    levelModePin.attach(this, 10);
+    levelPin.attach(this, 11);
+    syncPin.attach(this, 12);
+    morphPin.attach(this, 13);
+    warpModePin.attach(this, 14);
+    warpPin.attach(this, 15);
+    warpModDepthPin.attach(this, 16);
+    warpModPin.attach(this, 17);
+    voicesAPin.attach(this, 18);
+    voicesBPin.attach(this, 19);
+    spreadAPin.attach(this, 20);
+    spreadBPin.attach(this, 21);
+    signalOutPin.attach(this, 22);
+
+    waveAPin.reserve(4 * kReservedWaveLength);
+    waveBPin.reserve(4 * kReservedWaveLength);
+    incoming_.reserve(kReservedWaveLength);
+    for (Wave* wave : {&waveA_, &waveB_}) {
+        pq::fillDefaultBandTables(wave->tables);
+        for (int32_t v = 0; v < kMaxVoices; ++v)
+            wave->phase[size_t(v)] = 0.05f * static_cast<float>(v);
+    }
+    for (int32_t k = 0; k < kMaxVoices; ++k)
+        voiceGain_[size_t(k)] = 1.0f / std::sqrt(static_cast<float>(k + 1));
+}
+
+void ArrayOsc::fillPitchTable(float* table) {
+    for (int32_t i = 0; i < kPitchTableSize; ++i)
+        table[i] = kLowestFrequency * std::exp((static_cast<float>(i) * (1.0f / 12000.0f)) * kTenLn2);
+}
+
+int32_t ArrayOsc::open() {
+    const float rate = getSampleRate();
+    inverseSampleRate_ = rate > 0.0f && std::isfinite(rate) ? 1.0f / rate : 1.0f / 44100.0f;
+
+    int32_t handle = 0;
+    getHost()->getHandle(&handle);
+    void* block = nullptr;
+    int32_t needInitialise = 0;
+    getHost()->allocateSharedMemory(kPitchTableName, &block, -1.0f, kPitchTableSize * int32_t(sizeof(float)),
+                                    &needInitialise);
+    if (block != nullptr) {
+        // The single-module build refills the shared table on every open.
+        if (needInitialise == 1 || pq::kSingleModuleBuild) fillPitchTable(static_cast<float*>(block));
+        pitchTable_ = static_cast<const float*>(block);
+    } else {
+        ownPitchTable_.resize(kPitchTableSize);
+        fillPitchTable(ownPitchTable_.data());
+        pitchTable_ = ownPitchTable_.data();
+    }
+
+    setSubProcessRoutine(mixRoutine(warpModePin.getValue() == 1, levelModePin.getValue() == 1));
+    return gmpi::kMpOk;
+}
+
+// An empty blob (or one of 1 to 3 bytes) brings back the default tables; a wave with a NaN or
+// infinite sample is ignored and the tables stay as they were.
+void ArrayOsc::takeWave(const BlobInPin& pin, Wave& wave) {
+    const MpBlob& blob = pin.getValue();
+    if (pq::waveSampleCount(blob.size()) == 0) {
+        pq::fillDefaultBandTables(wave.tables);
+        return;
+    }
+    if (!pq::decodeWave(blob.data(), blob.size(), incoming_)) return;
+    // The single-module build plays waves as they came: no conditioning, table 0 unfiltered.
+    constexpr pq::BandTableStyle style =
+        pq::kSingleModuleBuild ? pq::BandTableStyle{false, false} : pq::BandTableStyle{true, true};
+    builder_.build(incoming_, wave.tables, style);
+}
+
+void ArrayOsc::onSetPins() {
+    if (waveAPin.isUpdated()) takeWave(waveAPin, waveA_);
+    if (waveBPin.isUpdated()) takeWave(waveBPin, waveB_);
+    if (pitchOffsetAPin.isUpdated()) offsetA_ = pitchOffsetAPin.getValue() * 0.1f;
+    if (pitchOffsetBPin.isUpdated()) offsetB_ = pitchOffsetBPin.getValue() * 0.1f;
+
+    // Codes above 6 play seven voices, below 0 none.
+    waveA_.code = std::clamp(voicesAPin.getValue(), -1, kMaxVoices - 1);
+    waveA_.voices = waveA_.code + 1;
+    waveB_.code = std::clamp(voicesBPin.getValue(), -1, kMaxVoices - 1);
+    waveB_.voices = waveB_.code + 1;
+
+    enum { kMix, kAOnly, kBOnly } choice = kMix;
+    if (!morphPin.isStreaming()) {
+        const float m = morphPin.getValue();
+        if (m <= 0.0f)
+            choice = kAOnly;
+        else if (m >= 1.0f)
+            choice = kBOnly;
+    }
+    const bool warp = warpModePin.getValue() == 1;
+    const bool level = levelModePin.getValue() == 1;
+    if (choice == kAOnly)
+        setSubProcessRoutine(
+            pick<&ArrayOsc::subProcessAOnly<false, false>, &ArrayOsc::subProcessAOnly<false, true>,
+                 &ArrayOsc::subProcessAOnly<true, false>, &ArrayOsc::subProcessAOnly<true, true>>(warp,
+                                                                                                  level));
+    else if (choice == kBOnly)
+        setSubProcessRoutine(
+            pick<&ArrayOsc::subProcessBOnly<false, false>, &ArrayOsc::subProcessBOnly<false, true>,
+                 &ArrayOsc::subProcessBOnly<true, false>, &ArrayOsc::subProcessBOnly<true, true>>(warp,
+                                                                                                  level));
+    else
+        setSubProcessRoutine(mixRoutine(warp, level));
+}
+
+void ArrayOsc::setVoices(Wave& wave, float spread, float pitch) {
+    wave.tableIndex = std::clamp(pq::saturatingTrunc(10.0f * pitch), 0, int32_t(pq::kBandCount) - 1);
+    if (wave.code < 0) return;
+    const float a = spread;
+    const bool tablePath = pitchTable_ != nullptr && pitch + a <= 1.0f && pitch - a >= 0.0f;
+    const Layout& layout = tablePath && wave.code == 6 ? kTableLayout7 : kLayouts[size_t(wave.code)];
+    for (int32_t v = 0; v < wave.voices; ++v) {
+        const float factor = layout[size_t(v)];
+        float frequency;
+        if (tablePath) {
+            int32_t index;
+            if (isThird(factor)) {
+                const double x = static_cast<double>(pitch) + static_cast<double>(a) * doubleFactor(factor);
+                index = pq::saturatingTrunc(x * kPitchTableScale);
+            } else {
+                const float x = factor == 0.0f ? pitch : pitch + a * factor;
+                index = pq::saturatingTrunc(x * static_cast<float>(kPitchTableScale));
+            }
+            frequency = pitchTable_[std::clamp(index, 0, kPitchTableSize - 1)];
+        } else {
+            frequency = computedFrequency(factor == 0.0f ? pitch : pitch + a * factor);
+        }
+        wave.frequency[size_t(v)] = frequency;
+        wave.increment[size_t(v)] = frequency * inverseSampleRate_;
+    }
+}
+
+template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, int32_t count) {
+    const float* pitch = pitchPin.getBuffer() + offset;
+    const float* pitchMod = pitchModPin.getBuffer() + offset;
+    const float* pitchModDepth = pitchModDepthPin.getBuffer() + offset;
+    const float* ring = ringModPin.getBuffer() + offset;
+    const float* ringDepth = ringModDepthPin.getBuffer() + offset;
+    const float* level = levelPin.getBuffer() + offset;
+    const float* sync = syncPin.getBuffer() + offset;
+    const float* morph = morphPin.getBuffer() + offset;
+    const float* warp = warpPin.getBuffer() + offset;
+    const float* warpMod = warpModPin.getBuffer() + offset;
+    const float* warpModDepth = warpModDepthPin.getBuffer() + offset;
+    const float* spreadA = spreadAPin.getBuffer() + offset;
+    const float* spreadB = spreadBPin.getBuffer() + offset;
+    float* out = signalOutPin.getBuffer() + offset;
+
+    const float voicesA = static_cast<float>(waveA_.voices);
+    const float voicesB = static_cast<float>(waveB_.voices);
+    const float gainA = voiceGain_[size_t(std::max(waveA_.code, 0))];
+    const float gainB = voiceGain_[size_t(std::max(waveB_.code, 0))];
+    for (int32_t n = 0; n < count; ++n) {
+        const float d = pq::clampOrLow(morph[n], 0.0f, 1.0f);
+        const float c = Level ? level[n] : 1.0f;
+        WarpShape shape;
+        if constexpr (Warp) shape = warpShape(warp[n], warpMod[n], warpModDepth[n]);
+
+        if (sync[n] >= 1.0f && !syncLatch_) {
+            std::fill_n(waveA_.phase.begin(), waveA_.voices, 0.0f);
+            std::fill_n(waveB_.phase.begin(), waveB_.voices, 0.0f);
+            syncLatch_ = true;
+        } else if (sync[n] < 1.0f) {
+            syncLatch_ = false;
+        }
+
+        const float p = pitch[n] + pitchMod[n] * pitchModDepth[n];
+        const float pA = p + offsetA_;
+        const float pB = p + offsetB_;
+        const float s = pB + pA + spreadA[n] + spreadB[n] + voicesA + voicesB;
+        if (s != changeMemory_) {
+            setVoices(waveA_, spreadA[n], pA);
+            changeMemory_ = s;
+            setVoices(waveB_, spreadB[n], pB);
+        }
+
+        const float sumA = playVoices<Warp>(waveA_.phase.data(), waveA_.increment.data(), waveA_.voices,
+                                            waveA_.tables[size_t(waveA_.tableIndex)].data(), shape.h,
+                                            shape.below, shape.above);
+        const float sumB = playVoices<Warp>(waveB_.phase.data(), waveB_.increment.data(), waveB_.voices,
+                                            waveB_.tables[size_t(waveB_.tableIndex)].data(), shape.h,
+                                            shape.below, shape.above);
+        const float k = (sumA * gainA * (1.0f - d) + sumB * gainB * d) * c;
+        out[n] = ringFactor(ring[n], ringDepth[n]) * k;
+    }
+}
+
+template <bool Warp, bool Level> void ArrayOsc::subProcessAOnly(int32_t offset, int32_t count) {
+    subProcessSingle<Warp, Level, true>(offset, count);
+}
+
+template <bool Warp, bool Level> void ArrayOsc::subProcessBOnly(int32_t offset, int32_t count) {
+    subProcessSingle<Warp, Level, false>(offset, count);
+}
+
+// One wave without the crossfade; the other wave's phases stand still. The two differ in
+// when the sync latch clears (A: Sync at or below 0, B: below 1) and in the order of the
+// final product.
+template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32_t offset, int32_t count) {
+    Wave& wave = IsA ? waveA_ : waveB_;
+    const float waveOffset = IsA ? offsetA_ : offsetB_;
+    const float* pitch = pitchPin.getBuffer() + offset;
+    const float* pitchMod = pitchModPin.getBuffer() + offset;
+    const float* pitchModDepth = pitchModDepthPin.getBuffer() + offset;
+    const float* ring = ringModPin.getBuffer() + offset;
+    const float* ringDepth = ringModDepthPin.getBuffer() + offset;
+    const float* level = levelPin.getBuffer() + offset;
+    const float* sync = syncPin.getBuffer() + offset;
+    const float* warp = warpPin.getBuffer() + offset;
+    const float* warpMod = warpModPin.getBuffer() + offset;
+    const float* warpModDepth = warpModDepthPin.getBuffer() + offset;
+    const float* spread = (IsA ? spreadAPin : spreadBPin).getBuffer() + offset;
+    float* out = signalOutPin.getBuffer() + offset;
+
+    const float voices = static_cast<float>(wave.voices);
+    const float gain = voiceGain_[size_t(std::max(wave.code, 0))];
+    for (int32_t n = 0; n < count; ++n) {
+        const float c = Level ? level[n] : 1.0f;
+        WarpShape shape;
+        if constexpr (Warp) shape = warpShape(warp[n], warpMod[n], warpModDepth[n]);
+
+        if (sync[n] >= 1.0f && !syncLatch_) {
+            std::fill_n(wave.phase.begin(), wave.voices, 0.0f);
+            syncLatch_ = true;
+        } else if (IsA ? sync[n] <= 0.0f : sync[n] < 1.0f) {
+            syncLatch_ = false;
+        }
+
+        const float pw = pitch[n] + pitchMod[n] * pitchModDepth[n] + waveOffset;
+        const float s2 = voices + spread[n];
+        if (pw != changeMemory_ || s2 != changeMemory2_) {
+            setVoices(wave, spread[n], pw);
+            changeMemory_ = pw;
+            changeMemory2_ = s2;
+        }
+
+        const float sum =
+            playVoices<Warp>(wave.phase.data(), wave.increment.data(), wave.voices,
+                             wave.tables[size_t(wave.tableIndex)].data(), shape.h, shape.below, shape.above);
+        const float r = ringFactor(ring[n], ringDepth[n]);
+        out[n] = IsA ? gain * r * (c * sum) : gain * r * (sum * c);
+    }
+}

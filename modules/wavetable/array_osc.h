@@ -1,0 +1,93 @@
+// The array oscillator: two single-cycle waves, A and B, each played by one to seven detuned
+// voices from ten band-limited tables (one per octave), crossfaded by Morph. Pitch follows
+// 0.1 per octave from 13.75 Hz, read from a pitch table that every instance shares through
+// the host, or computed when a voice leaves 0 .. 1. Further inputs: pitch modulation, hard
+// sync, phase warp, level and ring modulation.
+//
+// Block routines: Mix, A Only and B Only, each instantiated per warp and level setting so
+// that no sample loop tests a mode. Voice frequencies are recomputed only when a change
+// detector fires; band tables are rebuilt in onSetPins without allocating for waves of
+// typical length.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "modules/wavetable/spectral.h"
+#include "runtime/audio/mp_pins.h"
+
+class ArrayOsc : public MpBase {
+public:
+    static constexpr int32_t kMaxVoices = 7;
+    static constexpr int32_t kPitchTableSize = 12000;
+    static constexpr int32_t kPitchTableScale = 11999;
+    static constexpr char16_t kPitchTableName[] = u"pq ArrayOsc PitchLUT";
+
+    ArrayOsc();
+    int32_t open() override;
+    void onSetPins() override;
+
+    // Entry i of the shared pitch table: 13.75 Hz raised by i cents.
+    static void fillPitchTable(float* table);
+
+private:
+    struct Wave {
+        pq::BandTables tables;
+        std::array<float, kMaxVoices> phase{};
+        std::array<float, kMaxVoices> frequency{};
+        std::array<float, kMaxVoices> increment{}; // frequency / sample rate
+        int32_t tableIndex = 0;
+        int32_t code = 0; // voice code, -1 (silent) .. 6
+        int32_t voices = 1;
+    };
+
+    template <bool Warp, bool Level> void subProcessMix(int32_t offset, int32_t count);
+    template <bool Warp, bool Level> void subProcessAOnly(int32_t offset, int32_t count);
+    template <bool Warp, bool Level> void subProcessBOnly(int32_t offset, int32_t count);
+    template <bool Warp, bool Level, bool IsA> void subProcessSingle(int32_t offset, int32_t count);
+
+    static SubProcess mixRoutine(bool warp, bool level);
+    void takeWave(const BlobInPin& pin, Wave& wave);
+    // Table index and voice frequencies of `wave` for centre pitch `pitch` and spread `spread`.
+    void setVoices(Wave& wave, float spread, float pitch);
+
+    // Pins, in host order.
+    BlobInPin waveAPin;          // 0 Wave A
+    BlobInPin waveBPin;          // 1 Wave B
+    AudioInPin pitchPin;         // 2 Pitch
+    FloatInPin pitchOffsetAPin;  // 3 Pitch Offset A
+    FloatInPin pitchOffsetBPin;  // 4 Pitch Offset B
+    AudioInPin pitchModDepthPin; // 5 Pitch Mod Depth
+    AudioInPin pitchModPin;      // 6 Pitch Mod
+    AudioInPin sparePin;         // 7 Spare (never read)
+    AudioInPin ringModPin;       // 8 Ring Mod
+    AudioInPin ringModDepthPin;  // 9 Ring Mod Depth
+    IntInPin levelModePin;       // 10 Level Mode
+    AudioInPin levelPin;         // 11 Level
+    AudioInPin syncPin;          // 12 Sync
+    AudioInPin morphPin;         // 13 Morph
+    IntInPin warpModePin;        // 14 Warp Mode
+    AudioInPin warpPin;          // 15 Warp
+    AudioInPin warpModDepthPin;  // 16 Warp Mod Depth
+    AudioInPin warpModPin;       // 17 Warp Mod
+    IntInPin voicesAPin;         // 18 Voices A
+    IntInPin voicesBPin;         // 19 Voices B
+    AudioInPin spreadAPin;       // 20 Spread A
+    AudioInPin spreadBPin;       // 21 Spread B
+    AudioOutPin signalOutPin;    // 22 Signal Out
+
+    Wave waveA_;
+    Wave waveB_;
+    std::array<float, kMaxVoices> voiceGain_{};
+    bool syncLatch_ = false;
+    float offsetA_ = 0.0f;
+    float offsetB_ = 0.0f;
+    float changeMemory_ = -20.0f;
+    float changeMemory2_ = -20.0f;
+    float inverseSampleRate_ = 1.0f / 44100.0f;
+    const float* pitchTable_ = nullptr;
+    std::vector<float> ownPitchTable_; // only when the host gives no shared block
+
+    pq::BandTableBuilder builder_;
+    std::vector<float> incoming_;
+};
