@@ -17,6 +17,18 @@ namespace {
 
 using nlohmann::json;
 
+// Audio to audio and control to control of one type; GUI values also reach audio-module
+// inputs, numbers and bools as numbers, blobs as blobs. Audio modules do not feed GUI pins.
+bool connectable(int32_t fromSubtype, int32_t from, int32_t toSubtype, int32_t to) {
+    const bool fromGui = fromSubtype != 0, toGui = toSubtype != 0;
+    if (!fromGui) return !toGui && from == to;
+    if (toGui) return from == to;
+    const bool number = from == 4 || from == 6 || from == 8;
+    if (to == 5 || to == 6) return number;
+    if (to == 0) return from == 4 || from == 8;
+    return to == 10 && from == 10;
+}
+
 class Reader {
 public:
     Reader(std::filesystem::path file, std::filesystem::path pluginDir)
@@ -37,6 +49,9 @@ private:
     void readModule(const json& entry, const std::string& place);
     void readConnection(const json& entry, const std::string& place);
     void readEvent(const json& entry, const std::string& place);
+    size_t guiModule(const json& entry, const std::string& place) const;
+    void readPointer(const json& entry, const std::string& place);
+    void readFace(const json& entry, const std::string& place);
 
     std::filesystem::path file_;
     std::filesystem::path pluginDir_;
@@ -192,9 +207,8 @@ void Reader::readConnection(const json& entry, const std::string& place) {
     const PatchModule& to = patch_.modules[connection.to.module];
     if (connection.from.pin->direction != 1 && from.subtype == 0) fail(place, "\"from\" must name an output");
     if (connection.to.pin->direction != 0) fail(place, "\"to\" must name an input");
-    const bool fromAudio = from.subtype == 0 && connection.from.pin->datatype == 5;
     const bool toAudio = to.subtype == 0 && connection.to.pin->datatype == 5;
-    if (fromAudio != toAudio || connection.from.pin->datatype != connection.to.pin->datatype)
+    if (!connectable(from.subtype, connection.from.pin->datatype, to.subtype, connection.to.pin->datatype))
         fail(place, std::string("cannot connect ") + datatypeName(connection.from.pin->datatype, from.subtype) +
                         " output \"" + connection.from.pin->name + "\" to " +
                         datatypeName(connection.to.pin->datatype, to.subtype) + " input \"" +
@@ -235,6 +249,51 @@ void Reader::readEvent(const json& entry, const std::string& place) {
     const double time = number(member(entry, "time", place), place + ": time");
     patch_.events.push_back(
         {sampleAt(time, place + ": time"), pin, valueBytes(*pin.pin, module.subtype, member(entry, "value", place), place)});
+}
+
+size_t Reader::guiModule(const json& entry, const std::string& place) const {
+    const json& name = member(entry, "module", place);
+    if (!name.is_string()) fail(place, "\"module\" must be a module name");
+    const auto it = byName_.find(name.get<std::string>());
+    if (it == byName_.end()) fail(place, "unknown module \"" + name.get<std::string>() + "\"");
+    if (patch_.modules[it->second].subtype == 0) fail(place, "module \"" + name.get<std::string>() + "\" has no face");
+    return it->second;
+}
+
+void Reader::readPointer(const json& entry, const std::string& place) {
+    PatchPointer pointer{};
+    pointer.module = guiModule(entry, place);
+    pointer.sample = sampleAt(number(member(entry, "time", place), place + ": time"), place + ": time");
+    const json& action = member(entry, "action", place);
+    const std::string text = action.is_string() ? action.get<std::string>() : "";
+    if (text == "down") pointer.action = PatchPointer::Action::Down;
+    else if (text == "move") pointer.action = PatchPointer::Action::Move;
+    else if (text == "up") pointer.action = PatchPointer::Action::Up;
+    else fail(place, "\"action\" must be \"down\", \"move\" or \"up\"");
+    pointer.x = static_cast<float>(number(member(entry, "x", place), place + ": x"));
+    pointer.y = static_cast<float>(number(member(entry, "y", place), place + ": y"));
+    if (entry.contains("shift")) {
+        if (!entry["shift"].is_boolean()) fail(place, "\"shift\" must be true or false");
+        if (entry["shift"].get<bool>()) pointer.flags |= 0x10000;
+    }
+    patch_.pointer.push_back(pointer);
+}
+
+void Reader::readFace(const json& entry, const std::string& place) {
+    PatchFace face{};
+    face.module = guiModule(entry, place);
+    const double width = number(member(entry, "width", place), place + ": width");
+    const double height = number(member(entry, "height", place), place + ": height");
+    if (width < 1 || height < 1 || width > 8192 || height > 8192 || width != std::floor(width) || height != std::floor(height))
+        fail(place, "a face is a whole number of 1 to 8192 pixels on each side");
+    face.width = static_cast<int32_t>(width);
+    face.height = static_cast<int32_t>(height);
+    const json& file = member(entry, "file", place);
+    if (!file.is_string() || file.get<std::string>().empty()) fail(place, "\"file\" must name a PNG file");
+    face.file = file.get<std::string>();
+    face.sample = entry.contains("time") ? sampleAt(number(entry["time"], place + ": time"), place + ": time")
+                                         : patch_.lengthSamples;
+    patch_.faces.push_back(face);
 }
 
 Patch Reader::read() {
@@ -290,6 +349,19 @@ Patch Reader::read() {
             patch_.outputs.push_back(ref);
         }
     }
+    if (root.contains("pointer")) {
+        const json& list = root["pointer"];
+        if (!list.is_array()) fail("pointer", "expected a list");
+        for (size_t i = 0; i < list.size(); ++i) readPointer(list[i], "pointer[" + std::to_string(i) + "]");
+    }
+    if (root.contains("faces")) {
+        const json& list = root["faces"];
+        if (!list.is_array()) fail("faces", "expected a list");
+        for (size_t i = 0; i < list.size(); ++i) readFace(list[i], "faces[" + std::to_string(i) + "]");
+    }
+    const auto bySample = [](const auto& a, const auto& b) { return a.sample < b.sample; };
+    std::stable_sort(patch_.pointer.begin(), patch_.pointer.end(), bySample);
+    std::stable_sort(patch_.faces.begin(), patch_.faces.end(), bySample);
     return patch_;
 }
 

@@ -8,8 +8,15 @@
 //   "connections": [ { "from": "tuner.pitchOut", "to": "osc.Pitch" } ],
 //   "events": [ { "time": 0.5, "pin": "env.Gate", "value": 1 },
 //               { "pin": "env.Gate", "gate": { "start": 0.1, "high": 0.5, "low": 0.25, "repeat": 2 } } ],
-//   "output": [ "env.Signal Out" ]
+//   "output": [ "env.Signal Out" ],
+//   "pointer": [ { "time": 0.5, "module": "button", "action": "down", "x": 10, "y": 10, "shift": false } ],
+//   "faces": [ { "module": "button", "width": 120, "height": 48, "file": "button.png", "time": 0.6 } ]
 // }
+//
+// GUI modules (subtype 1 or 2) take values on any pin, and their values travel to connected
+// GUI pins at once and to audio-module inputs as value events in the next block. Pointer
+// events and face pictures happen at the end of the block that holds their time (a face
+// without a time is painted at the end); face files lie beside the rendered WAV.
 //
 // A library is a deliverable's name (looked up in the plug-in directory) or a path to a .so
 // relative to the patch file. Blob values are a list of samples, { "samples": [...] }, or
@@ -51,6 +58,22 @@ struct PatchEvent {
     std::vector<uint8_t> bytes;
 };
 
+struct PatchPointer {
+    enum class Action { Down, Move, Up };
+    int64_t sample;
+    size_t module;
+    Action action;
+    float x, y;
+    int32_t flags;
+};
+
+struct PatchFace {
+    int64_t sample;
+    size_t module;
+    int32_t width, height;
+    std::string file;
+};
+
 struct Patch {
     std::filesystem::path file;
     float sampleRate = 48000.0f;
@@ -60,6 +83,8 @@ struct Patch {
     std::vector<PatchConnection> connections;
     std::vector<PatchEvent> events;  // sorted by sample, stable
     std::vector<PinRef> outputs;
+    std::vector<PatchPointer> pointer;  // sorted by sample, stable
+    std::vector<PatchFace> faces;       // sorted by sample, stable
 };
 
 // Reads and checks a patch. Throws HostError naming the file and the place of the fault.

@@ -15,7 +15,8 @@ namespace pqhost {
 
 struct PatchRunner::Node {
     const PatchModule* module = nullptr;
-    std::unique_ptr<AudioInstance> audio;
+    std::unique_ptr<AudioInstance> audio;  // audio modules
+    std::unique_ptr<GuiModuleInstance> gui;  // GUI modules
     // Unconnected audio inputs hold a constant the host writes into their buffers.
     std::map<int32_t, float> constants;
     // Connected audio inputs: (input pin id, source node, source pin id).
@@ -45,7 +46,19 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         PluginLibrary& library = *loaded[key];
         auto node = std::make_unique<Node>();
         node->module = &module;
-        if (module.subtype != 0) throw HostError("module \"" + module.name + "\": GUI modules cannot run in an audio patch yet");
+        if (module.subtype != 0) {
+            node->gui = std::make_unique<GuiModuleInstance>();
+            gmpi::IMpUnknown* object = nullptr;
+            // Legacy modules get the host from the factory; graphics modules through setHost.
+            const int32_t result = module.subtype == 2 && library.factory2()
+                                       ? library.createInstance2(module.id, module.subtype, &object)
+                                       : library.createInstance(module.id, module.subtype, node->gui->hostObject(), &object);
+            if (result != gmpi::kMpOk || object == nullptr || !node->gui->attach(object, module.subtype))
+                throw HostError("module \"" + module.name + "\": " + module.library + " could not create \"" +
+                                toUtf8(module.id) + "\" (result " + std::to_string(result) + ")");
+            nodes_.push_back(std::move(node));
+            continue;
+        }
         node->audio = std::make_unique<AudioInstance>(*engine_, module.name);
         gmpi::IMpUnknown* object = nullptr;
         // The newest factory hands the host over afterwards; the earlier one at creation.
@@ -73,7 +86,7 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
     for (const PatchConnection& c : patch.connections) {
         Node& from = *nodes_[c.from.module];
         Node& to = *nodes_[c.to.module];
-        if (c.to.pin->datatype == 5) {
+        if (c.to.pin->datatype == 5 && from.audio) {
             to.constants.erase(c.to.pin->id);
             to.feeds.push_back({c.to.pin->id, &from, c.from.pin->id});
         }
@@ -81,6 +94,12 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
     // Route what each module sends: streaming to fed audio inputs, values to control inputs.
     for (auto& node : nodes_) {
         const size_t index = size_t(&node - &nodes_[0]);
+        if (node->gui) {
+            node->gui->setValueCallback([this, index](int32_t pinId, const std::vector<uint8_t>& bytes) {
+                routeGuiValue(index, pinId, bytes);
+            });
+            continue;
+        }
         node->audio->onValue = [this, index](const PinValueRecord& value) {
             for (const PatchConnection& c : patch_.connections)
                 if (c.from.module == index && c.from.pin->id == value.pinId && c.to.pin->datatype != 5)
@@ -113,6 +132,11 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
 
     // The first block: initial values, the constant state of unconnected audio inputs, graph start.
     for (auto& node : nodes_) {
+        if (node->gui) {
+            for (const auto& [id, bytes] : node->module->values)
+                node->gui->deliver(id, bytes.data(), int32_t(bytes.size()));
+            continue;
+        }
         node->audio->open();
         for (const auto& [id, bytes] : node->module->values) {
             if (node->constants.count(id)) continue;
@@ -131,6 +155,81 @@ PatchRunner::~PatchRunner() {
     libraries_.clear();
 }
 
+GuiModuleInstance* PatchRunner::guiModule(const std::string& name) const {
+    for (const auto& node : nodes_)
+        if (node->module->name == name) return node->gui.get();
+    return nullptr;
+}
+
+// A GUI module set one of its pins: connected GUI pins hear it at once, audio-module inputs
+// as a value (or a new constant) at the start of the next block.
+void PatchRunner::routeGuiValue(size_t module, int32_t pinId, const std::vector<uint8_t>& bytes) {
+    for (const PatchConnection& c : patch_.connections) {
+        if (c.from.module != module || c.from.pin->id != pinId) continue;
+        std::vector<uint8_t> value = bytes;
+        const int32_t from = c.from.pin->datatype, to = c.to.pin->datatype;
+        Node& target = *nodes_[c.to.module];
+        if (target.audio && (to == 5 || to == 6) && from != 6) {
+            // bools and integers become numbers
+            int32_t whole = 0;
+            if (from == 4) whole = !bytes.empty() && bytes[0] != 0;
+            else std::memcpy(&whole, bytes.data(), std::min<size_t>(4, bytes.size()));
+            const float f = static_cast<float>(whole);
+            value.assign(reinterpret_cast<const uint8_t*>(&f), reinterpret_cast<const uint8_t*>(&f) + 4);
+        } else if (target.audio && to == 0 && from == 4) {
+            const int32_t whole = !bytes.empty() && bytes[0] != 0;
+            value.assign(reinterpret_cast<const uint8_t*>(&whole), reinterpret_cast<const uint8_t*>(&whole) + 4);
+        }
+        deliverToPin(c.to.module, *c.to.pin, value);
+    }
+}
+
+void PatchRunner::deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes) {
+    Node& node = *nodes_[module];
+    if (node.gui) {
+        node.gui->deliver(pin.id, bytes.data(), int32_t(bytes.size()));
+        return;
+    }
+    if (pin.datatype == 5) {
+        const auto constant = node.constants.find(pin.id);
+        if (constant == node.constants.end() || bytes.size() < 4) return; // fed by a connection
+        float value = 0;
+        std::memcpy(&value, bytes.data(), 4);
+        node.changes.push_back({pin.id, 0, value});
+        node.audio->queueStreaming(0, pin.id, false);
+        return;
+    }
+    node.audio->queueEvent(0, gmpi::kEventPinSet, pin.id, bytes.data(), int32_t(bytes.size()));
+}
+
+void PatchRunner::runGui(int64_t end) {
+    const auto& events = patch_.events;
+    for (;;) {
+        while (nextGuiEvent_ < events.size() && !nodes_[events[nextGuiEvent_].pin.module]->gui) ++nextGuiEvent_;
+        const int64_t never = INT64_MAX;
+        const int64_t tEvent = nextGuiEvent_ < events.size() ? events[nextGuiEvent_].sample : never;
+        const int64_t tPointer = nextPointer_ < patch_.pointer.size() ? patch_.pointer[nextPointer_].sample : never;
+        const int64_t tFace = nextFace_ < patch_.faces.size() ? patch_.faces[nextFace_].sample : never;
+        const int64_t t = std::min({tEvent, tPointer, tFace});
+        if (t >= end) return;
+        if (t == tEvent) {
+            const PatchEvent& e = events[nextGuiEvent_++];
+            deliverToPin(e.pin.module, *e.pin.pin, e.bytes);
+        } else if (t == tPointer) {
+            const PatchPointer& p = patch_.pointer[nextPointer_++];
+            GuiModuleInstance& gui = *nodes_[p.module]->gui;
+            switch (p.action) {
+            case PatchPointer::Action::Down: gui.pointerDown(p.flags, {p.x, p.y}); break;
+            case PatchPointer::Action::Move: gui.pointerMove(p.flags, {p.x, p.y}); break;
+            case PatchPointer::Action::Up: gui.pointerUp(p.flags, {p.x, p.y}); break;
+            }
+        } else {
+            const PatchFace& f = patch_.faces[nextFace_++];
+            faces_.emplace_back(f.file, nodes_[f.module]->gui->render(f.width, f.height));
+        }
+    }
+}
+
 AudioInstance* PatchRunner::audioModule(const std::string& name) const {
     for (const auto& node : nodes_)
         if (node->module->name == name) return node->audio.get();
@@ -143,6 +242,7 @@ void PatchRunner::runBlock(int64_t blockStart, int32_t count) {
     while (nextEvent_ < patch_.events.size() && patch_.events[nextEvent_].sample < blockStart + count) {
         const PatchEvent& e = patch_.events[nextEvent_++];
         Node& node = *nodes_[e.pin.module];
+        if (node.gui) continue; // handled after the block's audio
         const int32_t offset = static_cast<int32_t>(e.sample - blockStart);
         const auto constant = node.constants.find(e.pin.pin->id);
         if (e.pin.pin->datatype == 5) {
@@ -156,6 +256,7 @@ void PatchRunner::runBlock(int64_t blockStart, int32_t count) {
         }
     }
     for (Node* node : order_) {
+        if (!node->audio) continue;
         for (const auto& [id, value] : node->constants) {
             float* buffer = node->audio->buffer(id);
             std::fill(buffer, buffer + count, value);
@@ -182,20 +283,25 @@ void PatchRunner::run(const std::function<void(double)>& progress) {
     const int64_t total = patch_.lengthSamples;
     int64_t reported = 0;
     for (int64_t start = 0; start < total; start += patch_.blockSize) {
-        runBlock(start, static_cast<int32_t>(std::min<int64_t>(patch_.blockSize, total - start)));
+        const int32_t count = static_cast<int32_t>(std::min<int64_t>(patch_.blockSize, total - start));
+        runBlock(start, count);
+        runGui(start + count);
         ++blocks_;
         if (progress && start - reported >= total / 10) {
             reported = start;
             progress(double(start) / double(total));
         }
     }
+    runGui(INT64_MAX); // faces painted at the end
     if (progress) progress(1.0);
 }
 
 std::vector<ModuleReport> PatchRunner::report() const {
     std::vector<ModuleReport> out;
-    for (const auto& node : nodes_)
-        out.push_back({node->module->name, node->audio->blocksRun(), node->audio->blocksSlept()});
+    for (const auto& node : nodes_) {
+        if (node->gui) out.push_back({node->module->name, true, 0, 0, int64_t(node->gui->sent().size())});
+        else out.push_back({node->module->name, false, node->audio->blocksRun(), node->audio->blocksSlept(), 0});
+    }
     return out;
 }
 

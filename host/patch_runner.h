@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "host/gui/gui_module_instance.h"
 #include "host/patch.h"
 
 namespace pqhost {
@@ -19,8 +20,10 @@ class AudioInstance;
 
 struct ModuleReport {
     std::string name;
-    int64_t blocksRun = 0;
-    int64_t blocksSlept = 0;
+    bool gui = false;
+    int64_t blocksRun = 0;    // audio modules
+    int64_t blocksSlept = 0;  // audio modules
+    int64_t valuesSent = 0;   // GUI modules
 };
 
 class PatchRunner {
@@ -39,10 +42,17 @@ public:
     std::vector<ModuleReport> report() const;
     int64_t blocks() const { return blocks_; }
     AudioInstance* audioModule(const std::string& name) const;
+    GuiModuleInstance* guiModule(const std::string& name) const;
+    // Faces painted during the run, with the file names the patch gave them.
+    const std::vector<std::pair<std::string, FaceImage>>& faces() const { return faces_; }
 
 private:
     struct Node;
     void runBlock(int64_t blockStart, int32_t count);
+    // GUI values, pointer events and faces due before `end`, after the audio of that block.
+    void runGui(int64_t end);
+    void deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes);
+    void routeGuiValue(size_t module, int32_t pinId, const std::vector<uint8_t>& bytes);
 
     const Patch& patch_;
     std::vector<std::unique_ptr<PluginLibrary>> libraries_;
@@ -52,6 +62,10 @@ private:
     std::vector<std::vector<float>> channels_;
     int64_t blocks_ = 0;
     size_t nextEvent_ = 0;
+    size_t nextGuiEvent_ = 0;
+    size_t nextPointer_ = 0;
+    size_t nextFace_ = 0;
+    std::vector<std::pair<std::string, FaceImage>> faces_;
 };
 
 // Writes 32-bit float WAV through a temporary file, so that a failed render leaves no file.

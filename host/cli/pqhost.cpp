@@ -50,13 +50,26 @@ int render(const std::vector<std::string>& args) {
         if (showProgress) std::fprintf(stderr, "\rrendering %3d%%", int(done * 100));
     });
     if (showProgress) std::fputc('\n', stderr);
+    // Faces first: a face that cannot be written stops the render before the WAV lands.
+    std::vector<std::string> faceFiles;
+    for (const auto& [name, image] : runner.faces()) {
+        std::filesystem::path file = name;
+        if (file.is_relative()) file = std::filesystem::path(outFile).parent_path() / file;
+        if (!image.savePng(file.string())) throw pqhost::HostError("cannot write face picture " + file.string());
+        faceFiles.push_back(file.string() + " (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")");
+    }
     pqhost::writeWav(outFile, runner.channels(), patch.sampleRate);
     std::printf("rendered %s: %lld samples at %g Hz in %lld blocks of %d, %zu channel(s) to %s\n",
                 patchFile.c_str(), static_cast<long long>(patch.lengthSamples), double(patch.sampleRate),
                 static_cast<long long>(runner.blocks()), patch.blockSize, runner.channels().size(), outFile.c_str());
-    for (const pqhost::ModuleReport& m : runner.report())
-        std::printf("  module %s: ran %lld blocks, slept %lld\n", m.name.c_str(), static_cast<long long>(m.blocksRun),
-                    static_cast<long long>(m.blocksSlept));
+    for (const pqhost::ModuleReport& m : runner.report()) {
+        if (m.gui)
+            std::printf("  GUI module %s: set %lld values\n", m.name.c_str(), static_cast<long long>(m.valuesSent));
+        else
+            std::printf("  module %s: ran %lld blocks, slept %lld\n", m.name.c_str(),
+                        static_cast<long long>(m.blocksRun), static_cast<long long>(m.blocksSlept));
+    }
+    for (const std::string& face : faceFiles) std::printf("  face %s\n", face.c_str());
     return 0;
 }
 
