@@ -18,8 +18,12 @@ double linearToSrgb(double linear) {
 
 namespace {
 
-double finiteOr(double v, double fallback) { return std::isfinite(v) ? v : fallback; }
-double unit(double v) { return std::clamp(finiteOr(v, 0.0), 0.0, 1.0); }
+double finiteOr(double v, double fallback) {
+    return std::isfinite(v) ? v : fallback;
+}
+double unit(double v) {
+    return std::clamp(finiteOr(v, 0.0), 0.0, 1.0);
+}
 
 // A reference-counted implementation of one drawing interface.
 template <class I> class Counted : public I {
@@ -58,7 +62,8 @@ protected:
 };
 
 void setSource(cairo_t* cr, const Color& c, double opacity = 1.0) {
-    cairo_set_source_rgba(cr, linearToSrgb(c.r), linearToSrgb(c.g), linearToSrgb(c.b), unit(c.a) * unit(opacity));
+    cairo_set_source_rgba(cr, linearToSrgb(c.r), linearToSrgb(c.g), linearToSrgb(c.b),
+                          unit(c.a) * unit(opacity));
 }
 
 class SolidBrush final : public Counted<IMpSolidColorBrush>, public BrushSource {
@@ -85,8 +90,9 @@ class GradientBrush final : public Counted<IMpLinearGradientBrush>, public Brush
 public:
     GradientBrush(const LinearGradientBrushProperties& line, double opacity, std::vector<GradientStop> stops)
         : line_(line), opacity_(opacity), stops_(std::move(stops)) {
-        std::stable_sort(stops_.begin(), stops_.end(),
-                         [](const GradientStop& a, const GradientStop& b) { return a.position < b.position; });
+        std::stable_sort(stops_.begin(), stops_.end(), [](const GradientStop& a, const GradientStop& b) {
+            return a.position < b.position;
+        });
     }
     void applyTo(cairo_t* cr) const override {
         if (stops_.empty()) {
@@ -99,8 +105,8 @@ public:
         const double span = p1 > p0 ? p1 - p0 : 1.0;
         const double dx = line_.end.x - line_.start.x, dy = line_.end.y - line_.start.y;
         cairo_pattern_t* pattern =
-            cairo_pattern_create_linear(line_.start.x + p0 * dx, line_.start.y + p0 * dy, line_.start.x + p1 * dx,
-                                        line_.start.y + p1 * dy);
+            cairo_pattern_create_linear(line_.start.x + p0 * dx, line_.start.y + p0 * dy,
+                                        line_.start.x + p1 * dx, line_.start.y + p1 * dy);
         for (const auto& s : stops_) {
             const Color& c = s.color;
             cairo_pattern_add_color_stop_rgba(pattern, unit((finiteOr(s.position, p0) - p0) / span),
@@ -166,7 +172,8 @@ private:
     // An elliptical arc from `from` to arc.end as SVG draws it.
     static void addArc(cairo_t* cr, Point from, const ArcSegment& arc) {
         const double x1 = from.x, y1 = from.y, x2 = arc.end.x, y2 = arc.end.y;
-        double rx = std::fabs(finiteOr(arc.radii.width, 0.0)), ry = std::fabs(finiteOr(arc.radii.height, 0.0));
+        double rx = std::fabs(finiteOr(arc.radii.width, 0.0)),
+               ry = std::fabs(finiteOr(arc.radii.height, 0.0));
         if (x1 == x2 && y1 == y2) return;
         if (rx < 1e-6 || ry < 1e-6) { // too small to be drawn as a curve
             cairo_line_to(cr, x2, y2);
@@ -186,7 +193,8 @@ private:
         double coef = den > 0 ? std::sqrt(std::max(0.0, num / den)) : 0.0;
         if ((arc.arcSize != 0) == (arc.sweep != 0)) coef = -coef;
         const double cxp = coef * rx * y1p / ry, cyp = -coef * ry * x1p / rx;
-        const double cx = cosP * cxp - sinP * cyp + (x1 + x2) / 2, cy = sinP * cxp + cosP * cyp + (y1 + y2) / 2;
+        const double cx = cosP * cxp - sinP * cyp + (x1 + x2) / 2,
+                     cy = sinP * cxp + cosP * cyp + (y1 + y2) / 2;
         const double theta1 = std::atan2((y1p - cyp) / ry, (x1p - cxp) / rx);
         double delta = std::atan2((-y1p - cyp) / ry, (-x1p - cxp) / rx) - theta1;
         if (arc.sweep != 0 && delta < 0) delta += 2 * std::numbers::pi;
@@ -197,8 +205,10 @@ private:
         cairo_translate(cr, cx, cy);
         cairo_rotate(cr, phi);
         cairo_scale(cr, rx, ry);
-        if (delta > 0) cairo_arc(cr, 0, 0, 1, theta1, theta1 + delta);
-        else cairo_arc_negative(cr, 0, 0, 1, theta1, theta1 + delta);
+        if (delta > 0)
+            cairo_arc(cr, 0, 0, 1, theta1, theta1 + delta);
+        else
+            cairo_arc_negative(cr, 0, 0, 1, theta1, theta1 + delta);
         cairo_set_matrix(cr, &saved);
     }
 };
@@ -298,16 +308,21 @@ std::string validUtf8(const char* text, size_t count) {
     return out;
 }
 
-const BrushSource* brushOf(IMpBrush* brush) { return brush == nullptr ? nullptr : dynamic_cast<BrushSource*>(brush); }
+const BrushSource* brushOf(IMpBrush* brush) {
+    return brush == nullptr ? nullptr : dynamic_cast<BrushSource*>(brush);
+}
 
 } // namespace
 
-IMpDrawingFactory* createCairoDrawingFactory() { return new DrawingFactory(); }
+IMpDrawingFactory* createCairoDrawingFactory() {
+    return new DrawingFactory();
+}
 
 CairoDrawingContext::CairoDrawingContext(cairo_t* cr) : cr_(cr) {}
 
 CairoDrawingContext::~CairoDrawingContext() {
-    while (clipDepth_ > 0) popAxisAlignedClip();
+    while (clipDepth_ > 0)
+        popAxisAlignedClip();
 }
 
 int32_t CairoDrawingContext::queryInterface(const gmpi::Guid& iid, void** out) {
@@ -342,7 +357,8 @@ int32_t CairoDrawingContext::createGradientStopCollection(const GradientStop* st
 }
 
 int32_t CairoDrawingContext::createLinearGradientBrush(const LinearGradientBrushProperties* line,
-                                                       const BrushProperties* props, IMpGradientStopCollection* stops,
+                                                       const BrushProperties* props,
+                                                       IMpGradientStopCollection* stops,
                                                        IMpLinearGradientBrush** brush) {
     if (brush == nullptr) return gmpi::kMpFail;
     *brush = nullptr;
@@ -378,8 +394,8 @@ int32_t CairoDrawingContext::fillGeometry(IMpPathGeometry* geometry, IMpBrush* b
     return gmpi::kMpOk;
 }
 
-int32_t CairoDrawingContext::drawText(const char* utf8, int32_t bytes, IMpTextFormat* format, const Rect* layout,
-                                      IMpBrush* brush, int32_t options) {
+int32_t CairoDrawingContext::drawText(const char* utf8, int32_t bytes, IMpTextFormat* format,
+                                      const Rect* layout, IMpBrush* brush, int32_t options) {
     const BrushSource* source = brushOf(brush);
     if (utf8 == nullptr || bytes <= 0 || layout == nullptr || source == nullptr) return gmpi::kMpFail;
     const auto* text = format == nullptr ? nullptr : dynamic_cast<TextFormat*>(format);
@@ -389,7 +405,8 @@ int32_t CairoDrawingContext::drawText(const char* utf8, int32_t bytes, IMpTextFo
 
     cairo_save(cr_);
     if ((options & 2) != 0) {
-        cairo_rectangle(cr_, layout->left, layout->top, layout->right - layout->left, layout->bottom - layout->top);
+        cairo_rectangle(cr_, layout->left, layout->top, layout->right - layout->left,
+                        layout->bottom - layout->top);
         cairo_clip(cr_);
     }
     cairo_select_font_face(cr_, family.c_str(),
@@ -405,8 +422,10 @@ int32_t CairoDrawingContext::drawText(const char* utf8, int32_t bytes, IMpTextFo
     cairo_text_extents(cr_, line.c_str(), &extents);
     const int32_t alignment = text != nullptr ? text->alignment : 0;
     double x = layout->left;
-    if (alignment == 1) x = layout->right - extents.x_advance;
-    else if (alignment == 2) x = (layout->left + layout->right - extents.x_advance) / 2;
+    if (alignment == 1)
+        x = layout->right - extents.x_advance;
+    else if (alignment == 2)
+        x = (layout->left + layout->right - extents.x_advance) / 2;
     source->applyTo(cr_);
     cairo_move_to(cr_, x, layout->top + font.ascent);
     cairo_show_text(cr_, line.c_str());

@@ -40,7 +40,8 @@ public:
     int32_t release() override { return 1; }
     int32_t getFactory(gmpi_gui_api::IMpDrawingFactory** factory) override;
     int32_t reserved4() override { return gmpi::kMpNoSupport; }
-    int32_t createSolidColorBrush(const gmpi_gui_api::Color* color, gmpi_gui_api::IMpSolidColorBrush** brush) override;
+    int32_t createSolidColorBrush(const gmpi_gui_api::Color* color,
+                                  gmpi_gui_api::IMpSolidColorBrush** brush) override;
     int32_t createGradientStopCollection(const gmpi_gui_api::GradientStop* stops, uint32_t count,
                                          gmpi_gui_api::IMpGradientStopCollection** out) override;
     int32_t createLinearGradientBrush(const gmpi_gui_api::LinearGradientBrushProperties* line,
@@ -61,7 +62,8 @@ public:
                          gmpi_gui_api::IMpBrush* opacityBrush) override;
     int32_t reserved18() override { return gmpi::kMpNoSupport; }
     int32_t drawText(const char* utf8, int32_t bytes, gmpi_gui_api::IMpTextFormat* format,
-                     const gmpi_gui_api::Rect* layout, gmpi_gui_api::IMpBrush* brush, int32_t options) override;
+                     const gmpi_gui_api::Rect* layout, gmpi_gui_api::IMpBrush* brush,
+                     int32_t options) override;
     int32_t reserved20() override { return gmpi::kMpNoSupport; }
     int32_t reserved21() override { return gmpi::kMpNoSupport; }
     int32_t pushAxisAlignedClip(const gmpi_gui_api::Rect* clip) override;

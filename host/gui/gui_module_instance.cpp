@@ -13,9 +13,12 @@ namespace pqhost {
 int32_t GuiHost::query(const gmpi::Guid& iid, void** out) {
     if (out == nullptr) return gmpi::kMpNoSupport;
     *out = nullptr;
-    if (iid == gmpi::MP_IID_UI_HOST || iid == gmpi::MP_IID_UNKNOWN) *out = static_cast<gmpi::IMpGuiHost*>(&legacy_);
-    else if (iid == gmpi::MP_IID_UI_HOST2) *out = static_cast<gmpi::IMpGuiHost2*>(&newest_);
-    else if (iid == gmpi_gui_api::MP_IID_GRAPHICS_HOST) *out = static_cast<gmpi_gui_api::IMpGraphicsHost*>(&graphics_);
+    if (iid == gmpi::MP_IID_UI_HOST || iid == gmpi::MP_IID_UNKNOWN)
+        *out = static_cast<gmpi::IMpGuiHost*>(&legacy_);
+    else if (iid == gmpi::MP_IID_UI_HOST2)
+        *out = static_cast<gmpi::IMpGuiHost2*>(&newest_);
+    else if (iid == gmpi_gui_api::MP_IID_GRAPHICS_HOST)
+        *out = static_cast<gmpi_gui_api::IMpGraphicsHost*>(&graphics_);
     if (*out == nullptr) return gmpi::kMpNoSupport;
     ++references;
     return gmpi::kMpOk;
@@ -78,7 +81,9 @@ GuiModuleInstance::~GuiModuleInstance() {
     if (unknown_ != nullptr) unknown_->release();
 }
 
-gmpi::IMpUnknown* GuiModuleInstance::hostObject() { return host_->unknown(); }
+gmpi::IMpUnknown* GuiModuleInstance::hostObject() {
+    return host_->unknown();
+}
 
 bool GuiModuleInstance::attach(gmpi::IMpUnknown* module, int32_t subtype) {
     if (module == nullptr || unknown_ != nullptr) return false;
@@ -161,7 +166,8 @@ int32_t GuiModuleInstance::deliver(int32_t pinId, const void* data, int32_t size
     if (unknown_ == nullptr) return gmpi::kMpFail;
     if (busy_) {
         const auto* bytes = static_cast<const uint8_t*>(data);
-        inbound_.push_back({pinId, std::vector<uint8_t>(bytes, bytes + (data != nullptr && size > 0 ? size : 0))});
+        inbound_.push_back(
+            {pinId, std::vector<uint8_t>(bytes, bytes + (data != nullptr && size > 0 ? size : 0))});
         return gmpi::kMpOk;
     }
     return guarded([&] {
@@ -229,18 +235,23 @@ FaceImage GuiModuleInstance::render(int width, int height) {
         for (int x = 0; x < image.width; ++x) {
             const uint32_t p = row[x];
             const uint32_t a = p >> 24;
-            const auto unpremultiply = [a](uint32_t c) { return a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a); };
-            image.pixels[static_cast<size_t>(y) * image.width + x] = (a << 24) |
-                                                                     (unpremultiply((p >> 16) & 0xFF) << 16) |
-                                                                     (unpremultiply((p >> 8) & 0xFF) << 8) |
-                                                                     unpremultiply(p & 0xFF);
+            const auto unpremultiply = [a](uint32_t c) {
+                return a == 0 ? 0u : std::min(255u, (c * 255 + a / 2) / a);
+            };
+            image.pixels[static_cast<size_t>(y) * image.width + x] =
+                (a << 24) | (unpremultiply((p >> 16) & 0xFF) << 16) | (unpremultiply((p >> 8) & 0xFF) << 8) |
+                unpremultiply(p & 0xFF);
         }
     }
     cairo_surface_destroy(surface);
     return image;
 }
 
-int GuiModuleInstance::invalidateCount() const { return host_->invalidations; }
-bool GuiModuleInstance::captured() const { return host_->captured; }
+int GuiModuleInstance::invalidateCount() const {
+    return host_->invalidations;
+}
+bool GuiModuleInstance::captured() const {
+    return host_->captured;
+}
 
 } // namespace pqhost

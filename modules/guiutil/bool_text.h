@@ -12,8 +12,8 @@ private:
     // Runs after the host changed any pin: sends the chosen text when Text Out differs.
     void update(int32_t tag);
 
-    MpGuiPin<bool> input;     // 0
-    StringGuiPin falseText;   // 1
-    StringGuiPin trueText;    // 2
-    StringGuiPin textOut;     // 3, set by the module
+    MpGuiPin<bool> input;   // 0
+    StringGuiPin falseText; // 1
+    StringGuiPin trueText;  // 2
+    StringGuiPin textOut;   // 3, set by the module
 };

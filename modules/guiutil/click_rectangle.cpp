@@ -24,7 +24,8 @@ int32_t pq_ClickRectangleGui::render(gmpi::IMpUnknown* drawingContext) {
     const int32_t width = pq::gui::truncToInt32(bounds.right - bounds.left);
     const int32_t height = pq::gui::truncToInt32(bounds.bottom - bounds.top);
     const Color top = colorFromArgbText(topColour.getValue());
-    const Color bottom = gradientColour.getValue().empty() ? top : colorFromArgbText(gradientColour.getValue());
+    const Color bottom =
+        gradientColour.getValue().empty() ? top : colorFromArgbText(gradientColour.getValue());
     const int32_t r = std::min({pq::gui::truncToInt32(cornerRadius.getValue()), width / 2, height / 2});
 
     const float w = static_cast<float>(width);

@@ -16,12 +16,12 @@ public:
     int32_t onPointerUp(int32_t flags, gmpi_gui_api::Point point) override;
 
 private:
-    MpGuiPin<float> cornerRadius;   // 0
-    MpGuiPin<bool> arcTopLeft;      // 1
-    MpGuiPin<bool> arcTopRight;     // 2
-    MpGuiPin<bool> arcBottomLeft;   // 3
-    MpGuiPin<bool> arcBottomRight;  // 4
-    StringGuiPin topColour;         // 5, AARRGGBB
-    StringGuiPin gradientColour;    // 6, AARRGGBB; empty: flat Top Colour
-    MpGuiPin<bool> pressed;         // 7, set by the module
+    MpGuiPin<float> cornerRadius;  // 0
+    MpGuiPin<bool> arcTopLeft;     // 1
+    MpGuiPin<bool> arcTopRight;    // 2
+    MpGuiPin<bool> arcBottomLeft;  // 3
+    MpGuiPin<bool> arcBottomRight; // 4
+    StringGuiPin topColour;        // 5, AARRGGBB
+    StringGuiPin gradientColour;   // 6, AARRGGBB; empty: flat Top Colour
+    MpGuiPin<bool> pressed;        // 7, set by the module
 };

@@ -15,13 +15,15 @@ DoubleClickReset::DoubleClickReset() {
 
 int32_t DoubleClickReset::readClock() const {
     const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart).count();
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart)
+            .count();
     return static_cast<int32_t>(static_cast<uint32_t>(ms)); // wraps like a 32-bit tick count
 }
 
 float DoubleClickReset::elapsedSinceFirstPress() const {
     // Differences of two 32-bit readings stay right across a wrap of the count.
-    const auto elapsed = static_cast<int32_t>(static_cast<uint32_t>(readClock()) - static_cast<uint32_t>(firstPressTime));
+    const auto elapsed =
+        static_cast<int32_t>(static_cast<uint32_t>(readClock()) - static_cast<uint32_t>(firstPressTime));
     return static_cast<float>(elapsed);
 }
 
@@ -45,7 +47,8 @@ void DoubleClickReset::update(int32_t) {
     }
     if (!pressedAgain) return;
 
-    if (pq::gui::below(elapsedSinceFirstPress(), window) && pq::gui::differs(resetValue.getValue(), valueOut.getValue()))
+    if (pq::gui::below(elapsedSinceFirstPress(), window) &&
+        pq::gui::differs(resetValue.getValue(), valueOut.getValue()))
         valueOut.setValue(resetValue.getValue());
     clearFlags();
 }

@@ -18,10 +18,10 @@ private:
     void clearFlags() { pressed = released = clicked = pressedAgain = false; }
     float elapsedSinceFirstPress() const;
 
-    MpGuiPin<bool> button;            // 0
-    MpGuiPin<float> resetValue;       // 1
-    MpGuiPin<float> doubleClickTime;  // 2, milliseconds
-    MpGuiPin<float> valueOut;         // 3, set by the module and the host
+    MpGuiPin<bool> button;           // 0
+    MpGuiPin<float> resetValue;      // 1
+    MpGuiPin<float> doubleClickTime; // 2, milliseconds
+    MpGuiPin<float> valueOut;        // 3, set by the module and the host
 
     int32_t firstPressTime = 0;
     bool pressed = false;

@@ -8,9 +8,14 @@ pq_FloatResetX2::pq_FloatResetX2() {
     resetB.attach(this, 4, &pq_FloatResetX2::resetToB);
 }
 
-void pq_FloatResetX2::resetToA(int32_t) { resetTo(resetA, valueA); }
-void pq_FloatResetX2::resetToB(int32_t) { resetTo(resetB, valueB); }
+void pq_FloatResetX2::resetToA(int32_t) {
+    resetTo(resetA, valueA);
+}
+void pq_FloatResetX2::resetToB(int32_t) {
+    resetTo(resetB, valueB);
+}
 
 void pq_FloatResetX2::resetTo(const MpGuiPin<bool>& trigger, const MpGuiPin<float>& preset) {
-    if (trigger.getValue() && pq::gui::differs(preset.getValue(), valueOut.getValue())) valueOut.setValue(preset.getValue());
+    if (trigger.getValue() && pq::gui::differs(preset.getValue(), valueOut.getValue()))
+        valueOut.setValue(preset.getValue());
 }

@@ -11,12 +11,16 @@ constexpr std::u16string_view kRangeWord = u"range";
 // The numbers of a range start after the word and one separator, whatever it is.
 constexpr size_t kRangeNumbersStart = 6;
 
-bool isSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool isSpace(char16_t c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
 
 std::u16string trimmed(std::u16string_view s) {
     size_t b = 0, e = s.size();
-    while (b < e && isSpace(s[b])) ++b;
-    while (e > b && isSpace(s[e - 1])) --e;
+    while (b < e && isSpace(s[b]))
+        ++b;
+    while (e > b && isSpace(s[e - 1]))
+        --e;
     return std::u16string(s.substr(b, e - b));
 }
 
@@ -26,11 +30,14 @@ std::u16string decimalText(int32_t v) {
 }
 
 // Adds one without overflowing: the step stays defined at the end of the int32 range.
-int32_t plusOne(int32_t v) { return static_cast<int32_t>(static_cast<uint32_t>(v) + 1u); }
+int32_t plusOne(int32_t v) {
+    return static_cast<int32_t>(static_cast<uint32_t>(v) + 1u);
+}
 } // namespace
 
 ListValueIterator::ListValueIterator(const std::u16string& text) : listText(text) {
-    rangeMode = listText.size() >= kRangeWord.size() && std::u16string_view(listText).substr(0, 5) == kRangeWord;
+    rangeMode =
+        listText.size() >= kRangeWord.size() && std::u16string_view(listText).substr(0, 5) == kRangeWord;
     if (!rangeMode) return;
     if (listText.size() < kRangeNumbersStart) {
         // Exactly the word: its numbers would start past the text, so it has no items.
@@ -125,11 +132,14 @@ void Pq_presetincrementfixerGui::step(int direction) {
         firstValue = it.position;
         lastValue = it.rangeHigh;
         const bool member = current >= firstValue && current <= lastValue;
-        if (direction > 0) candidate = !member ? firstValue : (current < lastValue ? current + 1 : current);
-        else candidate = !member ? lastValue : (current > firstValue ? current - 1 : current);
+        if (direction > 0)
+            candidate = !member ? firstValue : (current < lastValue ? current + 1 : current);
+        else
+            candidate = !member ? lastValue : (current > firstValue ? current - 1 : current);
     } else {
         std::vector<int32_t> values;
-        for (; !it.done(); it.next()) values.push_back(it.value);
+        for (; !it.done(); it.next())
+            values.push_back(it.value);
         firstValue = values.front();
         lastValue = values.back();
         size_t found = values.size();

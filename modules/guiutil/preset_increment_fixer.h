@@ -42,11 +42,11 @@ private:
     void stepDown(int32_t tag);
     void step(int direction);
 
-    MpGuiPin<int32_t> value;   // 0, set by the host and the module
-    StringGuiPin valueList;    // 1
-    MpGuiPin<bool> increment;  // 2
-    MpGuiPin<bool> decrement;  // 3
-    MpGuiPin<bool> wrap;       // 4
+    MpGuiPin<int32_t> value;  // 0, set by the host and the module
+    StringGuiPin valueList;   // 1
+    MpGuiPin<bool> increment; // 2
+    MpGuiPin<bool> decrement; // 3
+    MpGuiPin<bool> wrap;      // 4
 
     int32_t rememberedValue = 0;
 };

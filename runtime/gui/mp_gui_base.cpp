@@ -25,9 +25,13 @@ int32_t queryGuiHost(gmpi::IMpUnknown* hostObject, gmpi::IMpGuiHost*& host) {
 } // namespace
 
 #if PQ_EDITION_EARLIER
-int32_t MpGuiBase_base::attachHost(gmpi::IMpUnknown* hostObject) { return queryGuiHost(hostObject, host); }
+int32_t MpGuiBase_base::attachHost(gmpi::IMpUnknown* hostObject) {
+    return queryGuiHost(hostObject, host);
+}
 #else
-int32_t MpGuiBase_base::setHost(gmpi::IMpUnknown* hostObject) { return queryGuiHost(hostObject, host); }
+int32_t MpGuiBase_base::setHost(gmpi::IMpUnknown* hostObject) {
+    return queryGuiHost(hostObject, host);
+}
 #endif
 
 int32_t MpGuiBase_base::setPin(int32_t pinId, int32_t size, const void* data, int32_t tag) {

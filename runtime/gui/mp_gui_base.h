@@ -26,14 +26,24 @@ class MpGuiBase_base : public gmpi::IMpUserInterface, public IoldSchoolInitialis
 public:
     // Answers IMpUserInterface and IMpUnknown (one reference added), else kMpNoSupport.
     int32_t queryInterface(const gmpi::Guid& iid, void** out) override;
-    int32_t initialize() override { return gmpi::kMpOk; }
+    int32_t initialize() override {
+        return gmpi::kMpOk;
+    }
     int32_t setPinValue(int32_t pinId, int32_t tag, int32_t size, const void* data) override {
         return deliverPinValue(pinId, tag, size, data);
     }
-    int32_t notifyPin(int32_t pinId, int32_t tag) override { return runPinRoutine(pinId, tag); }
-    int32_t reserved6(int32_t, int32_t, int32_t) override { return gmpi::kMpOk; }
-    int32_t reserved7() override { return gmpi::kMpOk; }
-    int32_t reserved8(int32_t) override { return gmpi::kMpOk; }
+    int32_t notifyPin(int32_t pinId, int32_t tag) override {
+        return runPinRoutine(pinId, tag);
+    }
+    int32_t reserved6(int32_t, int32_t, int32_t) override {
+        return gmpi::kMpOk;
+    }
+    int32_t reserved7() override {
+        return gmpi::kMpOk;
+    }
+    int32_t reserved8(int32_t) override {
+        return gmpi::kMpOk;
+    }
     virtual ~MpGuiBase_base() = default;
 
     // Queries the host object for IMpGuiHost and keeps it; throws the text
@@ -42,13 +52,17 @@ public:
     int32_t attachHost(gmpi::IMpUnknown* hostObject);
 #else
     int32_t setHost(gmpi::IMpUnknown* hostObject) override;
-    int32_t attachHost(gmpi::IMpUnknown* hostObject) { return setHost(hostObject); }
+    int32_t attachHost(gmpi::IMpUnknown* hostObject) {
+        return setHost(hostObject);
+    }
 #endif
 
     // Forwards to the host's setPin (kMpFail without a host).
     int32_t setPin(int32_t pinId, int32_t size, const void* data, int32_t tag) override;
 
-    gmpi::IMpUnknown* primaryInterface() { return static_cast<gmpi::IMpUserInterface*>(this); }
+    gmpi::IMpUnknown* primaryInterface() {
+        return static_cast<gmpi::IMpUserInterface*>(this);
+    }
 
 protected:
     gmpi::IMpGuiHost* host = nullptr; // not owned: held for the module's life, never released

@@ -79,7 +79,8 @@ int32_t MpGuiGfxBase::measure(gmpi_gui_api::Size available, gmpi_gui_api::Size* 
 int32_t MpGuiGfxBase::arrange(const gmpi_gui_api::Rect* finalRect) {
     if (finalRect == nullptr) return gmpi::kMpFail;
     const gmpi_gui_api::Rect& r = *finalRect;
-    if (r.left != bounds.left || r.top != bounds.top || r.right != bounds.right || r.bottom != bounds.bottom) {
+    if (r.left != bounds.left || r.top != bounds.top || r.right != bounds.right ||
+        r.bottom != bounds.bottom) {
         bounds = r;
         invalidateFace();
     }

@@ -12,13 +12,17 @@
 namespace pq::gui {
 
 inline bool differs(float a, float b) {
-    if constexpr (kEarlierEdition) return a != b;
-    else return a < b || a > b;
+    if constexpr (kEarlierEdition)
+        return a != b;
+    else
+        return a < b || a > b;
 }
 
 inline bool below(float a, float limit) {
-    if constexpr (kEarlierEdition) return a < limit;
-    else return !(a >= limit);
+    if constexpr (kEarlierEdition)
+        return a < limit;
+    else
+        return !(a >= limit);
 }
 
 } // namespace pq::gui

@@ -18,7 +18,9 @@ const bool tableFilled = [] {
     return true;
 }();
 
-bool isSpace(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
+bool isSpace(char16_t c) {
+    return c == u' ' || (c >= u'\t' && c <= u'\r');
+}
 
 int hexDigit(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
@@ -41,8 +43,10 @@ int32_t MpString::queryInterface(const gmpi::Guid& iid, void** out) {
 }
 
 int32_t MpString::setData(const char* bytes, int32_t size) {
-    if (size > 0 && bytes != nullptr) text.assign(bytes, static_cast<size_t>(size));
-    else text.clear();
+    if (size > 0 && bytes != nullptr)
+        text.assign(bytes, static_cast<size_t>(size));
+    else
+        text.clear();
     return gmpi::kMpOk;
 }
 
@@ -60,11 +64,13 @@ namespace pq::gui {
 uint32_t readHex32(const char16_t* text, size_t count) {
     if (text == nullptr) return 0;
     size_t i = 0;
-    while (i < count && isSpace(text[i])) ++i;
+    while (i < count && isSpace(text[i]))
+        ++i;
     bool negative = false;
     if (i < count && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
     // "0x" counts as a prefix only before a digit; otherwise the 0 is read and x stops it.
-    if (i + 2 < count && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X') && hexDigit(text[i + 2]) >= 0)
+    if (i + 2 < count && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X') &&
+        hexDigit(text[i + 2]) >= 0)
         i += 2;
     uint64_t value = 0;
     bool overflow = false;
@@ -83,7 +89,8 @@ uint32_t readHex32(const char16_t* text, size_t count) {
 int32_t readDecimal32(const char16_t* text, size_t count) {
     if (text == nullptr) return 0;
     size_t i = 0;
-    while (i < count && isSpace(text[i])) ++i;
+    while (i < count && isSpace(text[i]))
+        ++i;
     bool negative = false;
     if (i < count && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
     int64_t value = 0;
@@ -138,7 +145,8 @@ gmpi_gui_api::IMpSolidColorBrush* createSolidColorBrush(gmpi_gui_api::IMpDrawing
 }
 
 gmpi_gui_api::IMpLinearGradientBrush* createLinearGradientBrush(gmpi_gui_api::IMpDrawingContext* context,
-                                                                gmpi_gui_api::Point start, gmpi_gui_api::Point end,
+                                                                gmpi_gui_api::Point start,
+                                                                gmpi_gui_api::Point end,
                                                                 const gmpi_gui_api::GradientStop& stop1,
                                                                 const gmpi_gui_api::GradientStop& stop2) {
     if (context == nullptr) return nullptr;

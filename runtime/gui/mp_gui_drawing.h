@@ -44,7 +44,9 @@ namespace pq::gui {
 // non-digit; no digits give 0; values beyond 32 bits give 0xFFFFFFFF. Never reads past
 // `text + count`.
 uint32_t readHex32(const char16_t* text, size_t count);
-inline uint32_t readHex32(const std::u16string& text) { return readHex32(text.data(), text.size()); }
+inline uint32_t readHex32(const std::u16string& text) {
+    return readHex32(text.data(), text.size());
+}
 
 // Reads a decimal number as a 32-bit long does: leading white space and a sign accepted,
 // no digits give 0, values beyond the int32 range give its nearest end. Never reads past
@@ -62,7 +64,8 @@ gmpi_gui_api::IMpSolidColorBrush* createSolidColorBrush(gmpi_gui_api::IMpDrawing
                                                         const gmpi_gui_api::Color& color);
 // A two-stop linear gradient brush, opacity 1.0 and the identity transform.
 gmpi_gui_api::IMpLinearGradientBrush* createLinearGradientBrush(gmpi_gui_api::IMpDrawingContext* context,
-                                                                gmpi_gui_api::Point start, gmpi_gui_api::Point end,
+                                                                gmpi_gui_api::Point start,
+                                                                gmpi_gui_api::Point end,
                                                                 const gmpi_gui_api::GradientStop& stop1,
                                                                 const gmpi_gui_api::GradientStop& stop2);
 // The drawing context behind a render argument, or null.

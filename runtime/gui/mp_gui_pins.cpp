@@ -32,7 +32,9 @@ void MpGuiPinBase::sendToHost() const {
     if (owner != nullptr) owner->setPin(pinId, getValueRawSize(), getValueRaw(), 0);
 }
 
-std::string StringGuiPin::getValueUtf8() const { return pq::gui::utf8Converter().toUtf8(value.data(), value.size()); }
+std::string StringGuiPin::getValueUtf8() const {
+    return pq::gui::utf8Converter().toUtf8(value.data(), value.size());
+}
 
 namespace pq::gui {
 
@@ -54,8 +56,12 @@ void appendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-bool isHigh(char16_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool isLow(char16_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool isHigh(char16_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool isLow(char16_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 } // namespace
 
 std::string Utf8Converter::toUtf8(const char16_t* text, size_t count) const {
@@ -87,8 +93,10 @@ std::u16string Utf8Converter::fromUtf8(const char* text, size_t count) const {
         char32_t c = length == 1 ? b : length == 2 ? (b & 0x1F) : length == 3 ? (b & 0x0F) : (b & 0x07);
         bool valid = length != 0 && i + length <= count;
         for (size_t k = 1; valid && k < length; ++k) {
-            if ((s[i + k] & 0xC0) != 0x80) valid = false;
-            else c = (c << 6) | (s[i + k] & 0x3F);
+            if ((s[i + k] & 0xC0) != 0x80)
+                valid = false;
+            else
+                c = (c << 6) | (s[i + k] & 0x3F);
         }
         if (!valid || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             out += u'\uFFFD';

@@ -96,7 +96,9 @@ public:
     }
 #endif
 
-    int32_t getPinId() const { return pinId; }
+    int32_t getPinId() const {
+        return pinId;
+    }
 
 protected:
     // Enters this pin in the owner's map (an id already there is not entered again).
@@ -146,7 +148,8 @@ template <typename T> class MpGuiPin : public MpGuiPinEditionBase {
 public:
     // Makes this pin the module's pin `id`; `routine` (a member routine of the module or of
     // one of its bases, or none) runs on notifyPin.
-    template <class M, class R = M> void attach(M* module, int32_t id, void (R::*routine)(int32_t) = nullptr) {
+    template <class M, class R = M>
+    void attach(M* module, int32_t id, void (R::*routine)(int32_t) = nullptr) {
 #if PQ_EDITION_EARLIER
         attachRaw(static_cast<GuiPinOwner*>(module), id, static_cast<Routine>(routine));
 #else
@@ -159,14 +162,22 @@ public:
     template <class M, class R> void attach(M* module, void (R::*routine)(int32_t)) {
         attach(module, static_cast<GuiPinOwner*>(module)->nextPinId(), routine);
     }
-    template <class M> void attach(M* module) { attach(module, static_cast<GuiPinOwner*>(module)->nextPinId()); }
+    template <class M> void attach(M* module) {
+        attach(module, static_cast<GuiPinOwner*>(module)->nextPinId());
+    }
 
     bool setValueRaw(int32_t, int32_t size, const void* data) override {
         return Traits::takeRaw(value, size, data);
     }
-    int32_t getDatatype() const override { return Traits::datatype; }
-    int32_t getValueRawSize() const override { return Traits::rawSize(value); }
-    const void* getValueRaw() const override { return Traits::rawData(value); }
+    int32_t getDatatype() const override {
+        return Traits::datatype;
+    }
+    int32_t getValueRawSize() const override {
+        return Traits::rawSize(value);
+    }
+    const void* getValueRaw() const override {
+        return Traits::rawData(value);
+    }
 
     // The module's assignment: stores and sends only a value that differs.
     void setValue(const T& newValue) {
@@ -179,8 +190,12 @@ public:
         return *this;
     }
 
-    const T& getValue() const { return value; }
-    operator const T&() const { return value; }
+    const T& getValue() const {
+        return value;
+    }
+    operator const T&() const {
+        return value;
+    }
 
 protected:
     T value = T();

@@ -43,9 +43,12 @@ public:
 private:
     int32_t query(const gmpi::Guid& iid, void** out) {
         *out = nullptr;
-        if ((iid == gmpi::MP_IID_UI_HOST || iid == gmpi::MP_IID_UNKNOWN) && offerGuiHost) *out = &legacy;
-        else if (iid == gmpi::MP_IID_UI_HOST2 && offerGuiHost2) *out = &newest;
-        else if (iid == gmpi_gui_api::MP_IID_GRAPHICS_HOST && offerGraphicsHost) *out = &graphics;
+        if ((iid == gmpi::MP_IID_UI_HOST || iid == gmpi::MP_IID_UNKNOWN) && offerGuiHost)
+            *out = &legacy;
+        else if (iid == gmpi::MP_IID_UI_HOST2 && offerGuiHost2)
+            *out = &newest;
+        else if (iid == gmpi_gui_api::MP_IID_GRAPHICS_HOST && offerGraphicsHost)
+            *out = &graphics;
         if (*out == nullptr) return gmpi::kMpNoSupport;
         ++references;
         return gmpi::kMpOk;

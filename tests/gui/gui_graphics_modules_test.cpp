@@ -113,16 +113,16 @@ TEST_F(ClickRectangleTest, RoundedCornersMeetAtTheMiddleOfTheShortSides) {
     deliver(*m, 0, 30.0f);
     arcs(true, true, true, true);
     const std::string arc = " r 20 20 rot 1.5708 sweep 1 size 0";
-    EXPECT_EQ(render(100, 40), (std::vector<std::string>{
-                                   "begin 0 20 0", "arc 20 0" + arc, "line 80 0", "arc 100 20" + arc,
-                                   "line 100 20", "arc 80 40" + arc, "line 20 40", "arc 0 20" + arc, "end 1",
-                                   "close"}));
+    EXPECT_EQ(render(100, 40), (std::vector<std::string>{"begin 0 20 0", "arc 20 0" + arc, "line 80 0",
+                                                         "arc 100 20" + arc, "line 100 20", "arc 80 40" + arc,
+                                                         "line 20 40", "arc 0 20" + arc, "end 1", "close"}));
 }
 
 TEST_F(ClickRectangleTest, SquareCornersAreLines) {
     deliver(*m, 0, 10.0f);
     arcs(false, false, false, false);
-    const std::vector<std::string> plain = {"begin 0 0 0", "line 50 0", "line 50 30", "line 0 30", "end 1", "close"};
+    const std::vector<std::string> plain = {"begin 0 0 0", "line 50 0", "line 50 30",
+                                            "line 0 30",   "end 1",     "close"};
     EXPECT_EQ(render(50.9f, 30.2f), plain); // sizes truncated
     arcs(false, true, false, false);
     EXPECT_EQ(render(50, 30), (std::vector<std::string>{"begin 0 0 0", "line 40 0",
@@ -205,8 +205,8 @@ TEST_F(PresetStepperTest, StepsThroughARange) {
         bool wrap;
         int32_t to;
     } cases[] = {
-        {4, +1, false, 5}, {4, -1, false, 3},  {10, +1, false, 10}, {10, +1, true, 0},
-        {0, -1, true, 10}, {0, -1, false, 0},  {42, +1, false, 0},  {42, -1, false, 10},
+        {4, +1, false, 5}, {4, -1, false, 3}, {10, +1, false, 10}, {10, +1, true, 0},
+        {0, -1, true, 10}, {0, -1, false, 0}, {42, +1, false, 0},  {42, -1, false, 10},
     };
     for (const auto& c : cases) {
         wrap(c.wrap);
@@ -236,8 +236,10 @@ TEST_F(PresetStepperTest, StepsThroughItemsWithAndWithoutValues) {
 TEST_F(PresetStepperTest, ListSyntaxEdges) {
     ListValueIterator it(u"x,,y= -3 ,z");
     std::vector<std::pair<std::u16string, int32_t>> items;
-    for (it.first(); !it.done(); it.next()) items.emplace_back(it.itemText, it.value);
-    EXPECT_EQ(items, (std::vector<std::pair<std::u16string, int32_t>>{{u"x", 0}, {u"", 1}, {u"y", -3}, {u"z", -2}}));
+    for (it.first(); !it.done(); it.next())
+        items.emplace_back(it.itemText, it.value);
+    EXPECT_EQ(items,
+              (std::vector<std::pair<std::u16string, int32_t>>{{u"x", 0}, {u"", 1}, {u"y", -3}, {u"z", -2}}));
 
     for (const std::u16string empty : {u"", u"range", u"range 5,4"}) {
         ListValueIterator none(empty);
@@ -259,7 +261,8 @@ TEST_F(PresetStepperTest, ListSyntaxEdges) {
     // The int32 ends are reachable without overflow.
     ListValueIterator top(u"range 2147483646,2147483647");
     int count = 0;
-    for (top.first(); !top.done(); top.next()) ++count;
+    for (top.first(); !top.done(); top.next())
+        ++count;
     EXPECT_EQ(count, 2);
 }
 

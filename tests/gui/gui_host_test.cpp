@@ -29,18 +29,22 @@ void create(GuiModuleInstance& gui, const char16_t* id, int32_t subtype) {
     ASSERT_TRUE(gui.attach(static_cast<gmpi::IMpUnknown*>(out), subtype));
 }
 
-uint32_t channel(uint32_t pixel, int shift) { return (pixel >> shift) & 0xFF; }
+uint32_t channel(uint32_t pixel, int shift) {
+    return (pixel >> shift) & 0xFF;
+}
 
 struct ClickRectangleFace : ::testing::Test {
     GuiModuleInstance gui;
     std::vector<std::pair<int32_t, std::vector<uint8_t>>> routed;
     void SetUp() override {
         create(gui, u"QM pq_ClickRectangle", 2);
-        gui.setValueCallback([this](int32_t pin, const std::vector<uint8_t>& bytes) { routed.emplace_back(pin, bytes); });
+        gui.setValueCallback(
+            [this](int32_t pin, const std::vector<uint8_t>& bytes) { routed.emplace_back(pin, bytes); });
     }
     void shape(float radius, const std::u16string& top, const std::u16string& bottom) {
         gui.deliverFloat(0, radius);
-        for (int32_t pin = 1; pin <= 4; ++pin) gui.deliverBool(pin, true);
+        for (int32_t pin = 1; pin <= 4; ++pin)
+            gui.deliverBool(pin, true);
         gui.deliverText(5, top);
         gui.deliverText(6, bottom);
     }
@@ -72,7 +76,8 @@ TEST_F(ClickRectangleFace, LinearColoursComeOutAsTheirSrgbTextAndPngHasTheSize) 
     for (auto [x, y] : {std::pair{0, 0}, {63, 31}, {32, 16}}) {
         const uint32_t p = image.at(x, y);
         EXPECT_EQ(p >> 24, 0xFFu);
-        for (int shift : {0, 8, 16}) EXPECT_NEAR(channel(p, shift), 0x80, 1);
+        for (int shift : {0, 8, 16})
+            EXPECT_NEAR(channel(p, shift), 0x80, 1);
     }
 
     const auto path = std::filesystem::temp_directory_path() / "gui_host_test_face.png";

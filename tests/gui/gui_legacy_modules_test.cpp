@@ -141,7 +141,8 @@ struct FloatResetTest : ::testing::Test {
     Held<pq_FloatResetX2> m = makeLegacy<pq_FloatResetX2>(host);
     std::vector<float> values() const {
         std::vector<float> v;
-        for (const auto& s : host.sent) v.push_back(s.as<float>());
+        for (const auto& s : host.sent)
+            v.push_back(s.as<float>());
         return v;
     }
 };
@@ -159,7 +160,8 @@ TEST_F(FloatResetTest, EachTriggerSetsItsPresetWhenNotifiedTrue) {
     EXPECT_EQ(values(), (std::vector<float>{0.3f, 0.7f, 0.4f}));
     deliver(*m, 4, true);
     EXPECT_EQ(values(), (std::vector<float>{0.3f, 0.7f, 0.4f, 0.7f}));
-    for (const auto& s : host.sent) EXPECT_EQ(s.pinId, 0);
+    for (const auto& s : host.sent)
+        EXPECT_EQ(s.pinId, 0);
 }
 
 TEST_F(FloatResetTest, NanPresetFollowsTheEditionRule) {

@@ -38,7 +38,9 @@ public:
     MpGuiPin<float> silent;
 };
 
-template <class T> bool raw(MpGuiPinBase& pin, const T& v) { return pin.setValueRaw(0, sizeof(T), &v); }
+template <class T> bool raw(MpGuiPinBase& pin, const T& v) {
+    return pin.setValueRaw(0, sizeof(T), &v);
+}
 
 struct ProbeTest : ::testing::Test {
     FakeGuiHost host;
@@ -247,12 +249,21 @@ TEST(Colour, ArgbTextReadsAs32BitHex) {
         const char16_t* text;
         uint32_t value;
     } cases[] = {
-        {u"FF000000", 0xFF000000}, {u"FF0000", 0x00FF0000},       {u"", 0},
-        {u"  0x80ff00zz", 0x80FF00}, {u"-2", 0xFFFFFFFE},          {u"+10", 0x10},
-        {u"123456789", 0xFFFFFFFF}, {u"-123456789", 0xFFFFFFFF}, {u"0x", 0},
-        {u"0xg1", 0},               {u"ffffffff", 0xFFFFFFFF},    {u"\t\n7", 7},
+        {u"FF000000", 0xFF000000},
+        {u"FF0000", 0x00FF0000},
+        {u"", 0},
+        {u"  0x80ff00zz", 0x80FF00},
+        {u"-2", 0xFFFFFFFE},
+        {u"+10", 0x10},
+        {u"123456789", 0xFFFFFFFF},
+        {u"-123456789", 0xFFFFFFFF},
+        {u"0x", 0},
+        {u"0xg1", 0},
+        {u"ffffffff", 0xFFFFFFFF},
+        {u"\t\n7", 7},
     };
-    for (const auto& c : cases) EXPECT_EQ(pq::gui::readHex32(c.text), c.value) << std::u16string(c.text).size();
+    for (const auto& c : cases)
+        EXPECT_EQ(pq::gui::readHex32(c.text), c.value) << std::u16string(c.text).size();
 
     const auto black = colorFromArgbText(u"FF000000");
     EXPECT_EQ(black.a, 1.0f);

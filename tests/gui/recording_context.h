@@ -52,7 +52,8 @@ public:
                                          IMpGradientStopCollection** out) override {
         std::string s = "stops";
         lastStops.assign(stops, stops + count);
-        for (uint32_t i = 0; i < count; ++i) s += " " + num(stops[i].position) + colour(stops[i].color);
+        for (uint32_t i = 0; i < count; ++i)
+            s += " " + num(stops[i].position) + colour(stops[i].color);
         calls.push_back(s);
         *out = new Plain<IMpGradientStopCollection>(*this);
         return gmpi::kMpOk;
@@ -61,14 +62,16 @@ public:
                                       IMpGradientStopCollection*, IMpLinearGradientBrush** b) override {
         std::string s = "gradient " + num(l->start.x) + " " + num(l->start.y) + " -> " + num(l->end.x) + " " +
                         num(l->end.y) + " opacity " + num(p->opacity) + " transform";
-        for (float t : p->transform) s += " " + num(t);
+        for (float t : p->transform)
+            s += " " + num(t);
         calls.push_back(s);
         *b = new Plain<IMpLinearGradientBrush>(*this);
         return gmpi::kMpOk;
     }
     int32_t reserved8() override { return gmpi::kMpNoSupport; }
     int32_t drawLine(Point a, Point b, IMpBrush*, float w, IMpUnknown*) override {
-        calls.push_back("drawLine " + num(a.x) + " " + num(a.y) + " " + num(b.x) + " " + num(b.y) + " " + num(w));
+        calls.push_back("drawLine " + num(a.x) + " " + num(a.y) + " " + num(b.x) + " " + num(b.y) + " " +
+                        num(w));
         return gmpi::kMpOk;
     }
     int32_t reserved10() override { return gmpi::kMpNoSupport; }
@@ -83,7 +86,8 @@ public:
         return gmpi::kMpOk;
     }
     int32_t reserved18() override { return gmpi::kMpNoSupport; }
-    int32_t drawText(const char* utf8, int32_t bytes, IMpTextFormat*, const Rect*, IMpBrush*, int32_t) override {
+    int32_t drawText(const char* utf8, int32_t bytes, IMpTextFormat*, const Rect*, IMpBrush*,
+                     int32_t) override {
         calls.push_back("text " + std::string(utf8, static_cast<size_t>(bytes)));
         return gmpi::kMpOk;
     }
@@ -121,9 +125,7 @@ private:
             return refs;
         }
     };
-    template <class I> struct Plain final : Counted<I> {
-        using Counted<I>::Counted;
-    };
+    template <class I> struct Plain final : Counted<I> { using Counted<I>::Counted; };
     struct Solid final : Counted<IMpSolidColorBrush> {
         using Counted::Counted;
         int32_t reserved3() override { return gmpi::kMpNoSupport; }
@@ -156,8 +158,8 @@ private:
         int32_t reserved10() override { return gmpi::kMpNoSupport; }
         int32_t reserved11() override { return gmpi::kMpNoSupport; }
         int32_t addArc(const ArcSegment* a) override {
-            ctx.calls.push_back("arc " + num(a->end.x) + " " + num(a->end.y) + " r " + num(a->radii.width) + " " +
-                                num(a->radii.height) + " rot " + num(a->rotation) + " sweep " +
+            ctx.calls.push_back("arc " + num(a->end.x) + " " + num(a->end.y) + " r " + num(a->radii.width) +
+                                " " + num(a->radii.height) + " rot " + num(a->rotation) + " sweep " +
                                 std::to_string(a->sweep) + " size " + std::to_string(a->arcSize));
             return gmpi::kMpOk;
         }
