@@ -8,6 +8,7 @@
 #include "host/patch.h"
 #include "host/patch_runner.h"
 #include "host/plugin_library.h"
+#include "host/gui/gui_module_instance.h"
 
 namespace {
 
@@ -69,6 +70,42 @@ TEST(Render, PatchMatchesTheModuleDrivenByHand) {
         const auto peak = std::find(rendered.begin(), rendered.end(), 1.0f) - rendered.begin();
         EXPECT_NEAR(double(peak) / kRate, 0.2, 0.001) << library;
     }
+}
+
+} // namespace
+
+namespace {
+
+// The demo: a scripted click on the click rectangle gates the envelope, and the face is
+// painted with rounded corners and its gradient.
+TEST(Render, ScriptedClickGatesTheEnvelope) {
+    const pqhost::Patch patch = pqhost::loadPatch(std::string(PQ_SOURCE_DIR) + "/examples/demo.json", PQ_PLUGIN_DIR);
+    pqhost::PatchRunner runner(patch);
+    runner.run();
+    const std::vector<float>& out = runner.channels().at(0);
+    const auto at = [&](double seconds) { return out[size_t(seconds * kRate)]; };
+    EXPECT_EQ(at(0.05), 0.0f);   // before the press
+    EXPECT_GT(at(0.15), 0.3f);   // attacking
+    EXPECT_FLOAT_EQ(at(0.4), 0.5f); // sustaining while held
+    EXPECT_EQ(at(0.9), 0.0f);    // released
+    EXPECT_FLOAT_EQ(at(1.3), 0.5f); // the second press
+    // Pressed reached the gate in the block after the pointer event, never sooner.
+    const auto first = std::find_if(out.begin(), out.end(), [](float v) { return v > 0; }) - out.begin();
+    EXPECT_GT(first, int64_t(0.1 * kRate));
+    EXPECT_LE(first, int64_t(0.1 * kRate) + 2 * kBlock);
+
+    pqhost::GuiModuleInstance* button = runner.guiModule("button");
+    ASSERT_NE(button, nullptr);
+    ASSERT_EQ(button->sent().size(), 4u); // pressed, released, pressed, released
+    ASSERT_EQ(runner.faces().size(), 1u);
+    const pqhost::FaceImage& face = runner.faces()[0].second;
+    EXPECT_EQ(face.width, 160);
+    EXPECT_EQ(face.height, 60);
+    EXPECT_EQ(face.at(0, 0) >> 24, 0u);   // outside the rounded corner
+    const uint32_t top = face.at(80, 1), bottom = face.at(80, 58);
+    EXPECT_EQ(top >> 24, 0xFFu);
+    EXPECT_NEAR(int(top & 0xFF), 0xD5, 3);          // blue of FF3A7BD5
+    EXPECT_LT(int(bottom & 0xFF), int(top & 0xFF)); // a tenth of the way towards black
 }
 
 } // namespace
