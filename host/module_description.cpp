@@ -52,7 +52,8 @@ std::vector<std::string> readModuleDescriptions(const std::string& path) {
     const auto first = readAt<Elf64_Shdr>(file, header.e_shoff);
     const uint64_t count = header.e_shnum != 0 ? header.e_shnum : first.sh_size;
     const uint64_t namesIndex = header.e_shstrndx != SHN_XINDEX ? header.e_shstrndx : first.sh_link;
-    if (count > fileSize / sizeof(Elf64_Shdr) || !within(header.e_shoff, count * sizeof(Elf64_Shdr), fileSize))
+    if (count > fileSize / sizeof(Elf64_Shdr) ||
+        !within(header.e_shoff, count * sizeof(Elf64_Shdr), fileSize))
         throw bad("section headers out of the file");
     if (namesIndex >= count) throw bad("no section name table");
     const auto section = [&](uint64_t index) {
@@ -70,7 +71,8 @@ std::vector<std::string> readModuleDescriptions(const std::string& path) {
         // The name must end, NUL included, inside the name table.
         const char* name = file.data() + names.sh_offset + s.sh_name;
         const uint64_t room = names.sh_size - s.sh_name;
-        if (room <= wantedLength || std::memcmp(name, kModuleDescriptionSection, wantedLength + 1) != 0) continue;
+        if (room <= wantedLength || std::memcmp(name, kModuleDescriptionSection, wantedLength + 1) != 0)
+            continue;
         if (s.sh_type != SHT_PROGBITS) continue;
         if (!within(s.sh_offset, s.sh_size, fileSize)) throw bad("description section out of the file");
         // Documents end with a NUL; alignment may leave more NULs between them.
@@ -100,7 +102,8 @@ std::vector<DescribedPin> describedPins(const std::string& xml) {
         if (at >= xml.size() || !(isSpace(xml[at]) || xml[at] == '/' || xml[at] == '>')) continue;
         DescribedPin pin;
         for (;;) {
-            while (at < xml.size() && isSpace(xml[at])) ++at;
+            while (at < xml.size() && isSpace(xml[at]))
+                ++at;
             if (at >= xml.size() || xml[at] == '/' || xml[at] == '>') break;
             const size_t eq = xml.find('=', at);
             if (eq == std::string::npos || eq + 1 >= xml.size()) break;
@@ -109,7 +112,8 @@ std::vector<DescribedPin> describedPins(const std::string& xml) {
             const size_t close = xml.find(quote, eq + 2);
             if (close == std::string::npos) break;
             std::string name = xml.substr(at, eq - at);
-            while (!name.empty() && isSpace(name.back())) name.pop_back();
+            while (!name.empty() && isSpace(name.back()))
+                name.pop_back();
             pin.attributes[name] = xml.substr(eq + 2, close - eq - 2);
             at = close + 1;
         }

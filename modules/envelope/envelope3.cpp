@@ -126,8 +126,10 @@ void Envelope3::nextStage(int32_t position) {
 }
 
 void Envelope3::chooseBlockRoutine() {
-    if (gate.isStreaming() || trigger.isStreaming()) setSubProcess(&Envelope3::subProcessGateScan);
-    else setSubProcess(&Envelope3::subProcessStages);
+    if (gate.isStreaming() || trigger.isStreaming())
+        setSubProcess(&Envelope3::subProcessGateScan);
+    else
+        setSubProcess(&Envelope3::subProcessStages);
 }
 
 void Envelope3::startStage(int32_t position) {
@@ -169,26 +171,38 @@ void Envelope3::startStage(int32_t position) {
             return;
         }
         const AudioInPin& time = stage == kAttack ? attack : stage == kSustainStage ? decay : release;
-        const AudioInPin& curve = stage == kAttack ? attackCurve : stage == kSustainStage ? decayCurve : releaseCurve;
+        const AudioInPin& curve = stage == kAttack         ? attackCurve
+                                  : stage == kSustainStage ? decayCurve
+                                                           : releaseCurve;
         const double range = stage == kAttack         ? 1.0 - stageStartLevel
                              : stage == kSustainStage ? std::fabs(stageStartLevel - targetLevelExact)
                                                       : stageStartLevel;
         const float seconds = pq::envelope::stageSeconds(time.getValue(position), kExponentForm);
-        const pq::envelope::Ramp ramp = pq::envelope::makeRamp(level, targetLevelExact, range, curve.getValue(position),
-                                                               seconds, static_cast<double>(getSampleRate()));
+        const pq::envelope::Ramp ramp =
+            pq::envelope::makeRamp(level, targetLevelExact, range, curve.getValue(position), seconds,
+                                   static_cast<double>(getSampleRate()));
         coefficient = ramp.coefficient;
         asymptote = ramp.asymptote;
+        distance = ramp.distance;
+        growth = ramp.growth;
         rampSamplesLeft = ramp.sampleLimit;
 
-        if (targetLevelExact > level) {
-            stageRoutine = levelStreams ? &Envelope3::segmentRamp<RampEnd::Rise, true>
-                                        : &Envelope3::segmentRamp<RampEnd::Rise, false>;
-        } else if (stage == kSustainStage && sustainStreams) {
-            stageRoutine = levelStreams ? &Envelope3::segmentRamp<RampEnd::DecayToSustain, true>
-                                        : &Envelope3::segmentRamp<RampEnd::DecayToSustain, false>;
-        } else {
-            stageRoutine = levelStreams ? &Envelope3::segmentRamp<RampEnd::Fall, true>
-                                        : &Envelope3::segmentRamp<RampEnd::Fall, false>;
+        const RampEnd end = targetLevelExact > level                   ? RampEnd::Rise
+                            : stage == kSustainStage && sustainStreams ? RampEnd::DecayToSustain
+                                                                       : RampEnd::Fall;
+        switch (end) {
+        case RampEnd::Rise:
+            stageRoutine = ramp.tracksDistance ? rampRoutine<RampEnd::Rise, true>(levelStreams)
+                                               : rampRoutine<RampEnd::Rise, false>(levelStreams);
+            break;
+        case RampEnd::Fall:
+            stageRoutine = ramp.tracksDistance ? rampRoutine<RampEnd::Fall, true>(levelStreams)
+                                               : rampRoutine<RampEnd::Fall, false>(levelStreams);
+            break;
+        case RampEnd::DecayToSustain:
+            stageRoutine = ramp.tracksDistance ? rampRoutine<RampEnd::DecayToSustain, true>(levelStreams)
+                                               : rampRoutine<RampEnd::DecayToSustain, false>(levelStreams);
+            break;
         }
     }
     chooseBlockRoutine();
@@ -218,7 +232,9 @@ void Envelope3::subProcessGateScan(int32_t offset, int32_t count) {
     if (end > runStart) subProcessStages(runStart, end - runStart);
 }
 
-void Envelope3::segmentNone(int32_t, int32_t) { remainingSamples = 0; }
+void Envelope3::segmentNone(int32_t, int32_t) {
+    remainingSamples = 0;
+}
 
 void Envelope3::segmentIdle(int32_t offset, int32_t count) {
     remainingSamples = 0;
@@ -242,7 +258,13 @@ void Envelope3::segmentSustain(int32_t offset, int32_t count) {
     level = sustainIn[PerSampleSustain ? count - 1 : 0];
 }
 
-template <Envelope3::RampEnd End, bool PerSampleLevel>
+template <Envelope3::RampEnd End, bool TracksDistance>
+Envelope3::Segment Envelope3::rampRoutine(bool perSampleLevel) const {
+    return perSampleLevel ? &Envelope3::segmentRamp<End, true, TracksDistance>
+                          : &Envelope3::segmentRamp<End, false, TracksDistance>;
+}
+
+template <Envelope3::RampEnd End, bool PerSampleLevel, bool TracksDistance>
 void Envelope3::segmentRamp(int32_t offset, int32_t count) {
     remainingSamples = 0;
     if (count <= 0) return;
@@ -254,13 +276,23 @@ void Envelope3::segmentRamp(int32_t offset, int32_t count) {
     const double target = targetLevelExact;
     const int32_t n = std::min(count, rampSamplesLeft);
     double x = level;
+    double u = distance;
+    const double g = growth;
     int32_t stop = -1;
     for (int32_t i = 0; i < n; ++i) {
-        x += (a - x) * k;
+        if constexpr (TracksDistance) {
+            u *= g;
+            x = a + u;
+        } else {
+            x += (a - x) * k;
+        }
         bool reached;
-        if constexpr (End == RampEnd::Rise) reached = x >= target;
-        else if constexpr (End == RampEnd::Fall) reached = x <= target;
-        else reached = x <= static_cast<double>(sustainIn[i]);
+        if constexpr (End == RampEnd::Rise)
+            reached = x >= target;
+        else if constexpr (End == RampEnd::Fall)
+            reached = x <= target;
+        else
+            reached = x <= static_cast<double>(sustainIn[i]);
         if (reached) {
             stop = i;
             break;
@@ -271,6 +303,7 @@ void Envelope3::segmentRamp(int32_t offset, int32_t count) {
         rampSamplesLeft -= n;
         if (rampSamplesLeft > 0) {
             level = x;
+            distance = u;
             return;
         }
         // The ramp has had its time: it ends on its last sample whatever the level.

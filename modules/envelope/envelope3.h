@@ -22,18 +22,18 @@ public:
 
 private:
     // Pins in the host's order; the host's names stand beside them.
-    AudioInPin trigger;       // 0 "Trigger"
-    AudioInPin gate;          // 1 "Gate"
-    AudioInPin attack;        // 2 "Attack"         time of the attack, 0..1 for 1 ms..10 s
-    AudioInPin decay;         // 3 "Decay"
-    AudioInPin sustain;       // 4 "Sustain"        level the decay falls to
-    AudioInPin release;       // 5 "Release"
-    AudioInPin overallLevel;  // 6 "Overall Level"  the output is the envelope times this
-    AudioInPin attackCurve;   // 7 "Attack Curve"   -5 (slow start) .. 5 (fast start)
-    AudioInPin decayCurve;    // 8 "Decay Curve"
-    AudioInPin releaseCurve;  // 9 "Release Curve"
-    AudioOutPin signalOut;    // 10 "Signal Out"
-    FloatInPin voiceReset;    // 11 "VoiceReset"    > 0: silence the voice at once
+    AudioInPin trigger;      // 0 "Trigger"
+    AudioInPin gate;         // 1 "Gate"
+    AudioInPin attack;       // 2 "Attack"         time of the attack, 0..1 for 1 ms..10 s
+    AudioInPin decay;        // 3 "Decay"
+    AudioInPin sustain;      // 4 "Sustain"        level the decay falls to
+    AudioInPin release;      // 5 "Release"
+    AudioInPin overallLevel; // 6 "Overall Level"  the output is the envelope times this
+    AudioInPin attackCurve;  // 7 "Attack Curve"   -5 (slow start) .. 5 (fast start)
+    AudioInPin decayCurve;   // 8 "Decay Curve"
+    AudioInPin releaseCurve; // 9 "Release Curve"
+    AudioOutPin signalOut;   // 10 "Signal Out"
+    FloatInPin voiceReset;   // 11 "VoiceReset"    > 0: silence the voice at once
 
     using Segment = void (Envelope3::*)(int32_t offset, int32_t count);
     enum class RampEnd { Rise, Fall, DecayToSustain };
@@ -49,7 +49,9 @@ private:
     void segmentNone(int32_t offset, int32_t count);
     void segmentIdle(int32_t offset, int32_t count);
     template <bool PerSampleSustain, bool PerSampleLevel> void segmentSustain(int32_t offset, int32_t count);
-    template <RampEnd End, bool PerSampleLevel> void segmentRamp(int32_t offset, int32_t count);
+    template <RampEnd End, bool PerSampleLevel, bool TracksDistance>
+    void segmentRamp(int32_t offset, int32_t count);
+    template <RampEnd End, bool TracksDistance> Segment rampRoutine(bool perSampleLevel) const;
 
     void handleGateTrigger(int32_t position, float gateValue, float triggerValue);
     void nextStage(int32_t position);
@@ -57,16 +59,18 @@ private:
     void chooseBlockRoutine();
 
     int16_t stage = kEndStage;
-    bool isHolding = true;  // the stage holds a constant level (sustain, idle)
-    bool gateState = true;  // starts high: a gate already high at load starts nothing
+    bool isHolding = true; // the stage holds a constant level (sustain, idle)
+    bool gateState = true; // starts high: a gate already high at load starts nothing
     bool triggerState = false;
     double level = 0.0;
     float targetLevel = 0.0f;
-    double targetLevelExact = 0.0;  // targetLevel as compared against `level`
+    double targetLevelExact = 0.0; // targetLevel as compared against `level`
     double stageStartLevel = 0.0;
     double coefficient = 0.0;
     double asymptote = 0.0;
-    int32_t rampSamplesLeft = 1;  // samples the current ramp may still take, the last included
+    double distance = 0.0; // level - asymptote, for ramps run on their distance
+    double growth = 1.0;
+    int32_t rampSamplesLeft = 1; // samples the current ramp may still take, the last included
     int32_t remainingSamples = 0;
     Segment stageRoutine = &Envelope3::segmentNone;
 };

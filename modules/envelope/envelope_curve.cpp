@@ -40,10 +40,20 @@ Ramp makeRamp(double level, double target, double range, float curve, float seco
         ramp.sampleLimit = 1;
         return ramp;
     }
+    if (c < 0.0) {
+        const double intendedStep = -v * ramp.coefficient;
+        const double firstStep = (level + (ramp.asymptote - level) * ramp.coefficient) - level;
+        if (!(std::fabs(firstStep - intendedStep) <= 1e-6 * std::fabs(intendedStep))) {
+            ramp.tracksDistance = true;
+            ramp.distance = v;
+            ramp.growth = std::exp(a);
+        }
+    }
 
     // The nominal length, measured over the larger of the range and the distance still to go
     // (a ramp recomputed from a level outside its range needs the longer one).
-    double samples = std::ceil(static_cast<double>(seconds) * sampleRate * std::max(d, std::fabs(target - level)));
+    double samples =
+        std::ceil(static_cast<double>(seconds) * sampleRate * std::max(d, std::fabs(target - level)));
     if (!(samples >= 0.0)) samples = 0.0;
     samples = std::min(samples, static_cast<double>(kMaxRampSamples - 1));
     ramp.sampleLimit = static_cast<int32_t>(samples) + 1;

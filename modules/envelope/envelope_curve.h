@@ -30,6 +30,18 @@ struct Ramp {
     // nominal length, so that a ramp whose level stalls in the last bits below its target,
     // or never moves, still ends.
     int32_t sampleLimit;
+    // A slow-start ramp (curve < 0) leaves an asymptote that lies just behind its start. From
+    // a level far from 0 that distance can be too small for `level` to carry: the asymptote
+    // rounds onto the start, or the first steps round away, and the level stalls. Such a
+    // ramp is run on its distance from the asymptote instead,
+    //
+    //   distance = distance * growth,  level = asymptote + distance
+    //
+    // which is the same curve with the distance held at full precision. Ramps whose first
+    // step the recursion above renders faithfully keep it.
+    bool tracksDistance;
+    double distance; // level - asymptote at the start
+    double growth;   // 1 - coefficient
 };
 
 // Parameters of a ramp from `level` to `target`.
