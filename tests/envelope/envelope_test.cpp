@@ -167,7 +167,8 @@ TEST(Envelope3, SteepSlowStartReleaseFromTheSustainCurvesDownOnTime) {
         const int64_t between = rig.find(fall, [](float v) { return v < 0.6f && v > 0.1f; });
         EXPECT_GT(between, fall);
         EXPECT_LT(between, zero);
-        for (int64_t i = fall + 1; i <= zero; ++i) ASSERT_LE(rig.output[size_t(i)], rig.output[size_t(i - 1)]);
+        for (int64_t i = fall + 1; i <= zero; ++i)
+            ASSERT_LE(rig.output[size_t(i)], rig.output[size_t(i - 1)]);
     }
 }
 
