@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ostream>
 #include <string>
 
 #include "host/audio_instance.h"
@@ -16,6 +17,10 @@ struct Case {
     const char* library;
     const char16_t* id;
 };
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.library;
+}
 
 class WavePlayerLibrary : public testing::TestWithParam<Case> {};
 
@@ -82,6 +87,10 @@ INSTANTIATE_TEST_SUITE_P(Deliverables, WavePlayerLibrary,
                          testing::Values(Case{"pq_ArrayLFO", u"pellquin ArrayLFO"},
                                          Case{"pq_ArrayOsc", u"pellquin ArrayOsc"},
                                          Case{"pq_Modules", u"pellquin ArrayLFO"},
-                                         Case{"pq_Modules", u"pellquin ArrayOsc"}));
+                                         Case{"pq_Modules", u"pellquin ArrayOsc"}),
+                         [](const testing::TestParamInfo<Case>& info) {
+                             const bool lfo = std::u16string(info.param.id) == u"pellquin ArrayLFO";
+                             return std::string(info.param.library) + (lfo ? "_ArrayLFO" : "_ArrayOsc");
+                         });
 
 } // namespace
