@@ -77,12 +77,14 @@ TEST(Render, PatchMatchesTheModuleDrivenByHand) {
 namespace {
 
 // The demo: a scripted click on the click rectangle gates the envelope, and the face is
-// painted with rounded corners and its gradient.
+// painted with rounded corners and its gradient; the oscillator, its waves given as a WAV
+// file and as a list of samples, plays an octave below 440 Hz as the tuner says.
 TEST(Render, ScriptedClickGatesTheEnvelope) {
     const pqhost::Patch patch = pqhost::loadPatch(std::string(PQ_SOURCE_DIR) + "/examples/demo.json", PQ_PLUGIN_DIR);
     pqhost::PatchRunner runner(patch);
     runner.run();
-    const std::vector<float>& out = runner.channels().at(0);
+    ASSERT_EQ(runner.channels().size(), 2u);
+    const std::vector<float>& out = runner.channels().at(1);
     const auto at = [&](double seconds) { return out[size_t(seconds * kRate)]; };
     EXPECT_EQ(at(0.05), 0.0f);   // before the press
     EXPECT_GT(at(0.15), 0.3f);   // attacking
@@ -93,6 +95,27 @@ TEST(Render, ScriptedClickGatesTheEnvelope) {
     const auto first = std::find_if(out.begin(), out.end(), [](float v) { return v > 0; }) - out.begin();
     EXPECT_GT(first, int64_t(0.1 * kRate));
     EXPECT_LE(first, int64_t(0.1 * kRate) + 2 * kBlock);
+
+    const pqhost::PatchModule& osc = patch.modules.at(3);
+    const auto valueOf = [&](int32_t pin) {
+        for (const auto& [id, bytes] : osc.values)
+            if (id == pin) return bytes.size();
+        return size_t{0};
+    };
+    EXPECT_EQ(valueOf(0), 2048u * 4); // Wave A from waves/saw.wav
+    EXPECT_EQ(valueOf(1), 64u * 4);   // Wave B as samples
+    const std::vector<float>& sound = runner.channels().at(0);
+    EXPECT_EQ(*std::max_element(sound.begin(), sound.begin() + size_t(0.1 * kRate)), 0.0f); // silent before
+    // The period during the first note: the lag of the strongest self-similarity.
+    const size_t from = size_t(0.3 * kRate);
+    int bestLag = 0;
+    double best = -1e30;
+    for (int lag = 100; lag < 400; ++lag) {
+        double sum = 0;
+        for (size_t k = 0; k < 3000; ++k) sum += double(sound[from + k]) * sound[from + k + lag];
+        if (sum > best) best = sum, bestLag = lag;
+    }
+    EXPECT_NEAR(kRate / bestLag, 220.0, 2.0);
 
     pqhost::GuiModuleInstance* button = runner.guiModule("button");
     ASSERT_NE(button, nullptr);
