@@ -127,7 +127,9 @@ float* AudioInstance::buffer(int32_t pinId) {
     return it == buffers_.end() ? nullptr : it->second.data();
 }
 
-int32_t AudioInstance::open() { return plugin2_ ? plugin2_->open() : plugin1_->open(); }
+int32_t AudioInstance::open() {
+    return plugin2_ ? plugin2_->open() : plugin1_->open();
+}
 
 void AudioInstance::queueEvent(int32_t time, int32_t type, int32_t pinId, const void* data, int32_t size) {
     Pending event{time, type, pinId, {}};
@@ -141,8 +143,10 @@ void AudioInstance::queueEvent(int32_t time, int32_t type, int32_t pinId, const 
 }
 
 void AudioInstance::processRaw(int32_t count, const gmpi::MpEvent* events) {
-    if (plugin2_) plugin2_->process(count, events);
-    else plugin1_->process(count, events);
+    if (plugin2_)
+        plugin2_->process(count, events);
+    else
+        plugin1_->process(count, events);
 }
 
 bool AudioInstance::runBlock(int32_t count) {

@@ -32,8 +32,8 @@ private:
 };
 
 struct PinValueRecord {
-    int64_t block;  // index of the block in which the module sent it
-    int32_t time;   // sample offset within that block
+    int64_t block; // index of the block in which the module sent it
+    int32_t time;  // sample offset within that block
     int32_t pinId;
     std::vector<uint8_t> bytes;
     float asFloat() const;

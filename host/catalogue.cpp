@@ -17,13 +17,17 @@ const PinInfo* ModuleInfo::findPin(int32_t pinId) const {
 // One entry per module of the pack; pins in the module's id order.
 const std::vector<ModuleInfo>& catalogue() {
     static const std::vector<ModuleInfo> modules = {
-        {u"pq Tuner", 0, "pqTuner",
+        {u"pq Tuner",
+         0,
+         "pqTuner",
          {
              {0, "semitoneSelect", 0, 0, "0"},
              {1, "fineOffset", 6, 0, "0"},
              {2, "pitchOut", 6, 1, ""},
          }},
-        {u"pellquin ArrayLFO", 0, "ArrayLFO",
+        {u"pellquin ArrayLFO",
+         0,
+         "ArrayLFO",
          {
              {0, "Mode", 0, 0, "0"},
              {1, "Rate", 5, 0, ""},
@@ -39,47 +43,44 @@ const std::vector<ModuleInfo>& catalogue() {
              {11, "Tempo", 5, 0, ""},
              {12, "Signal Out", 5, 1, ""},
          }},
-        {u"pellquin ArrayOsc", 0, "ArrayOsc",
+        {u"pellquin ArrayOsc",
+         0,
+         "ArrayOsc",
          {
-             {0, "Wave A", 10, 0, ""},
-             {1, "Wave B", 10, 0, ""},
-             {2, "Pitch", 5, 0, ""},
-             {3, "Pitch Offset A", 6, 0, "0"},
-             {4, "Pitch Offset B", 6, 0, "0"},
-             {5, "Pitch Mod Depth", 5, 0, ""},
-             {6, "Pitch Mod", 5, 0, ""},
-             {7, "Spare", 5, 0, ""},
-             {8, "Ring Mod", 5, 0, ""},
-             {9, "Ring Mod Depth", 5, 0, ""},
-             {10, "Level Mode", 0, 0, "0"},
-             {11, "Level", 5, 0, ""},
-             {12, "Sync", 5, 0, ""},
-             {13, "Morph", 5, 0, ""},
-             {14, "Warp Mode", 0, 0, "0"},
-             {15, "Warp", 5, 0, ""},
-             {16, "Warp Mod Depth", 5, 0, ""},
-             {17, "Warp Mod", 5, 0, ""},
-             {18, "Voices A", 0, 0, "0"},
-             {19, "Voices B", 0, 0, "0"},
-             {20, "Spread A", 5, 0, ""},
-             {21, "Spread B", 5, 0, ""},
+             {0, "Wave A", 10, 0, ""},         {1, "Wave B", 10, 0, ""},
+             {2, "Pitch", 5, 0, ""},           {3, "Pitch Offset A", 6, 0, "0"},
+             {4, "Pitch Offset B", 6, 0, "0"}, {5, "Pitch Mod Depth", 5, 0, ""},
+             {6, "Pitch Mod", 5, 0, ""},       {7, "Spare", 5, 0, ""},
+             {8, "Ring Mod", 5, 0, ""},        {9, "Ring Mod Depth", 5, 0, ""},
+             {10, "Level Mode", 0, 0, "0"},    {11, "Level", 5, 0, ""},
+             {12, "Sync", 5, 0, ""},           {13, "Morph", 5, 0, ""},
+             {14, "Warp Mode", 0, 0, "0"},     {15, "Warp", 5, 0, ""},
+             {16, "Warp Mod Depth", 5, 0, ""}, {17, "Warp Mod", 5, 0, ""},
+             {18, "Voices A", 0, 0, "0"},      {19, "Voices B", 0, 0, "0"},
+             {20, "Spread A", 5, 0, ""},       {21, "Spread B", 5, 0, ""},
              {22, "Signal Out", 5, 1, ""},
          }},
-        {u"Bool Text", 1, "BoolText",
+        {u"Bool Text",
+         1,
+         "BoolText",
          {
              {0, "Input", 4, 0, "false"},
              {1, "False Text", 1, 0, ""},
              {2, "True Text", 1, 0, ""},
              {3, "Text Out", 1, 1, ""},
          }},
-        {u"pellquin DoubleClick Reset", 1, "DoubleClickReset",
+        {u"pellquin DoubleClick Reset",
+         1,
+         "DoubleClickReset",
          {
              {0, "Button", 4, 0, "false"},
              {1, "Reset Value", 6, 0, "0"},
              {2, "Double-Click Time", 6, 0, "0"},
              {3, "Value Out", 6, 1, "0"},
          }},
-        {u"pq_FloatResetX2", 1, "pq_FloatResetX2",
+        {u"pq_FloatResetX2",
+         1,
+         "pq_FloatResetX2",
          {
              {0, "Value Out", 6, 1, "0"},
              {1, "Value A", 6, 0, "0"},
@@ -87,7 +88,9 @@ const std::vector<ModuleInfo>& catalogue() {
              {3, "Reset A", 4, 0, "false"},
              {4, "Reset B", 4, 0, "false"},
          }},
-        {u"QM pq_ClickRectangle", 2, "pq_ClickRectangleGui",
+        {u"QM pq_ClickRectangle",
+         2,
+         "pq_ClickRectangleGui",
          {
              {0, "Corner Radius", 6, 0, "0"},
              {1, "Arc Top Left", 4, 0, "false"},
@@ -98,7 +101,9 @@ const std::vector<ModuleInfo>& catalogue() {
              {6, "Gradient Colour", 1, 0, ""},
              {7, "Pressed", 4, 1, "false"},
          }},
-        {u"pq_PresetIncrementFixer", 2, "Pq_presetincrementfixerGui",
+        {u"pq_PresetIncrementFixer",
+         2,
+         "Pq_presetincrementfixerGui",
          {
              {0, "Value", 8, 0, "0"},
              {1, "Value List", 1, 0, ""},
@@ -106,7 +111,9 @@ const std::vector<ModuleInfo>& catalogue() {
              {3, "Decrement", 4, 0, "false"},
              {4, "Wrap", 4, 0, "false"},
          }},
-        {u"PQADSR3", 0, "Envelope3",
+        {u"PQADSR3",
+         0,
+         "Envelope3",
          {
              {0, "Trigger", 5, 0, "0.1"},
              {1, "Gate", 5, 0, "0.1"},
@@ -134,18 +141,27 @@ const ModuleInfo* findModule(const std::u16string& id, int32_t subtype) {
 const char* datatypeName(int32_t datatype, int32_t subtype) {
     if (subtype == 0) {
         switch (datatype) {
-        case 0: return "int";
-        case 5: return "audio";
-        case 6: return "float";
-        case 10: return "blob";
+        case 0:
+            return "int";
+        case 5:
+            return "audio";
+        case 6:
+            return "float";
+        case 10:
+            return "blob";
         }
     } else {
         switch (datatype) {
-        case 1: return "text";
-        case 4: return "bool";
-        case 6: return "float";
-        case 8: return "int";
-        case 10: return "blob";
+        case 1:
+            return "text";
+        case 4:
+            return "bool";
+        case 6:
+            return "float";
+        case 8:
+            return "int";
+        case 10:
+            return "blob";
         }
     }
     return "unknown";

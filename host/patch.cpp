@@ -110,12 +110,14 @@ std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, con
     }
     if ((audioSide && type == 0) || (!audioSide && type == 8)) {
         const double v = number(value, place);
-        if (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() || v > std::numeric_limits<int32_t>::max())
+        if (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() ||
+            v > std::numeric_limits<int32_t>::max())
             fail(place, "pin \"" + pin.name + "\" takes a 32-bit integer, found " + value.dump());
         return bytesOf(static_cast<int32_t>(v));
     }
     if (!audioSide && type == 4) {
-        if (!value.is_boolean()) fail(place, "pin \"" + pin.name + "\" takes true or false, found " + value.dump());
+        if (!value.is_boolean())
+            fail(place, "pin \"" + pin.name + "\" takes true or false, found " + value.dump());
         return {static_cast<uint8_t>(value.get<bool>() ? 1 : 0)};
     }
     if (!audioSide && type == 1) {
@@ -172,7 +174,8 @@ void Reader::readModule(const json& entry, const std::string& place) {
     }
     module.info = findModule(module.id, module.subtype);
     if (module.info == nullptr)
-        fail(place, "unknown module \"" + id.get<std::string>() + "\" of subtype " + std::to_string(module.subtype));
+        fail(place,
+             "unknown module \"" + id.get<std::string>() + "\" of subtype " + std::to_string(module.subtype));
 
     std::filesystem::path path = module.library;
     if (module.library.find('/') != std::string::npos || path.extension() == ".so") {
@@ -209,8 +212,9 @@ void Reader::readConnection(const json& entry, const std::string& place) {
     if (connection.to.pin->direction != 0) fail(place, "\"to\" must name an input");
     const bool toAudio = to.subtype == 0 && connection.to.pin->datatype == 5;
     if (!connectable(from.subtype, connection.from.pin->datatype, to.subtype, connection.to.pin->datatype))
-        fail(place, std::string("cannot connect ") + datatypeName(connection.from.pin->datatype, from.subtype) +
-                        " output \"" + connection.from.pin->name + "\" to " +
+        fail(place, std::string("cannot connect ") +
+                        datatypeName(connection.from.pin->datatype, from.subtype) + " output \"" +
+                        connection.from.pin->name + "\" to " +
                         datatypeName(connection.to.pin->datatype, to.subtype) + " input \"" +
                         connection.to.pin->name + "\"");
     if (connection.from.module == connection.to.module) fail(place, "a module cannot feed itself");
@@ -239,7 +243,8 @@ void Reader::readEvent(const json& entry, const std::string& place) {
             const double times[2] = {on, on + high};
             for (int edge = 0; edge < 2; ++edge) {
                 const double sample = std::floor(times[edge] * patch_.sampleRate + 0.5);
-                if (sample >= double(patch_.lengthSamples)) break; // the rest of the pattern lies past the end
+                if (sample >= double(patch_.lengthSamples))
+                    break; // the rest of the pattern lies past the end
                 patch_.events.push_back({sampleAt(times[edge], place), pin,
                                          valueBytes(*pin.pin, module.subtype, values[edge], place)});
             }
@@ -247,8 +252,8 @@ void Reader::readEvent(const json& entry, const std::string& place) {
         return;
     }
     const double time = number(member(entry, "time", place), place + ": time");
-    patch_.events.push_back(
-        {sampleAt(time, place + ": time"), pin, valueBytes(*pin.pin, module.subtype, member(entry, "value", place), place)});
+    patch_.events.push_back({sampleAt(time, place + ": time"), pin,
+                             valueBytes(*pin.pin, module.subtype, member(entry, "value", place), place)});
 }
 
 size_t Reader::guiModule(const json& entry, const std::string& place) const {
@@ -256,7 +261,8 @@ size_t Reader::guiModule(const json& entry, const std::string& place) const {
     if (!name.is_string()) fail(place, "\"module\" must be a module name");
     const auto it = byName_.find(name.get<std::string>());
     if (it == byName_.end()) fail(place, "unknown module \"" + name.get<std::string>() + "\"");
-    if (patch_.modules[it->second].subtype == 0) fail(place, "module \"" + name.get<std::string>() + "\" has no face");
+    if (patch_.modules[it->second].subtype == 0)
+        fail(place, "module \"" + name.get<std::string>() + "\" has no face");
     return it->second;
 }
 
@@ -266,10 +272,14 @@ void Reader::readPointer(const json& entry, const std::string& place) {
     pointer.sample = sampleAt(number(member(entry, "time", place), place + ": time"), place + ": time");
     const json& action = member(entry, "action", place);
     const std::string text = action.is_string() ? action.get<std::string>() : "";
-    if (text == "down") pointer.action = PatchPointer::Action::Down;
-    else if (text == "move") pointer.action = PatchPointer::Action::Move;
-    else if (text == "up") pointer.action = PatchPointer::Action::Up;
-    else fail(place, "\"action\" must be \"down\", \"move\" or \"up\"");
+    if (text == "down")
+        pointer.action = PatchPointer::Action::Down;
+    else if (text == "move")
+        pointer.action = PatchPointer::Action::Move;
+    else if (text == "up")
+        pointer.action = PatchPointer::Action::Up;
+    else
+        fail(place, "\"action\" must be \"down\", \"move\" or \"up\"");
     pointer.x = static_cast<float>(number(member(entry, "x", place), place + ": x"));
     pointer.y = static_cast<float>(number(member(entry, "y", place), place + ": y"));
     if (entry.contains("shift")) {
@@ -284,7 +294,8 @@ void Reader::readFace(const json& entry, const std::string& place) {
     face.module = guiModule(entry, place);
     const double width = number(member(entry, "width", place), place + ": width");
     const double height = number(member(entry, "height", place), place + ": height");
-    if (width < 1 || height < 1 || width > 8192 || height > 8192 || width != std::floor(width) || height != std::floor(height))
+    if (width < 1 || height < 1 || width > 8192 || height > 8192 || width != std::floor(width) ||
+        height != std::floor(height))
         fail(place, "a face is a whole number of 1 to 8192 pixels on each side");
     face.width = static_cast<int32_t>(width);
     face.height = static_cast<int32_t>(height);
@@ -314,7 +325,8 @@ Patch Reader::read() {
     }
     if (root.contains("blockSize")) {
         const double block = number(root["blockSize"], "blockSize");
-        if (block < 1 || block > 8192 || block != std::floor(block)) fail("blockSize", "must be a whole number from 1 to 8192");
+        if (block < 1 || block > 8192 || block != std::floor(block))
+            fail("blockSize", "must be a whole number from 1 to 8192");
         patch_.blockSize = static_cast<int32_t>(block);
     }
     const double length = number(member(root, "length", "top level"), "length");
@@ -324,16 +336,19 @@ Patch Reader::read() {
 
     const json& modules = member(root, "modules", "top level");
     if (!modules.is_array() || modules.empty()) fail("modules", "expected a list of modules");
-    for (size_t i = 0; i < modules.size(); ++i) readModule(modules[i], "modules[" + std::to_string(i) + "]");
+    for (size_t i = 0; i < modules.size(); ++i)
+        readModule(modules[i], "modules[" + std::to_string(i) + "]");
     if (root.contains("connections")) {
         const json& list = root["connections"];
         if (!list.is_array()) fail("connections", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i) readConnection(list[i], "connections[" + std::to_string(i) + "]");
+        for (size_t i = 0; i < list.size(); ++i)
+            readConnection(list[i], "connections[" + std::to_string(i) + "]");
     }
     if (root.contains("events")) {
         const json& list = root["events"];
         if (!list.is_array()) fail("events", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i) readEvent(list[i], "events[" + std::to_string(i) + "]");
+        for (size_t i = 0; i < list.size(); ++i)
+            readEvent(list[i], "events[" + std::to_string(i) + "]");
     }
     std::stable_sort(patch_.events.begin(), patch_.events.end(),
                      [](const PatchEvent& a, const PatchEvent& b) { return a.sample < b.sample; });
@@ -352,12 +367,14 @@ Patch Reader::read() {
     if (root.contains("pointer")) {
         const json& list = root["pointer"];
         if (!list.is_array()) fail("pointer", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i) readPointer(list[i], "pointer[" + std::to_string(i) + "]");
+        for (size_t i = 0; i < list.size(); ++i)
+            readPointer(list[i], "pointer[" + std::to_string(i) + "]");
     }
     if (root.contains("faces")) {
         const json& list = root["faces"];
         if (!list.is_array()) fail("faces", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i) readFace(list[i], "faces[" + std::to_string(i) + "]");
+        for (size_t i = 0; i < list.size(); ++i)
+            readFace(list[i], "faces[" + std::to_string(i) + "]");
     }
     const auto bySample = [](const auto& a, const auto& b) { return a.sample < b.sample; };
     std::stable_sort(patch_.pointer.begin(), patch_.pointer.end(), bySample);
@@ -374,7 +391,8 @@ Patch loadPatch(const std::filesystem::path& file, const std::filesystem::path& 
 std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file) {
     SF_INFO info{};
     SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
-    if (sound == nullptr) throw HostError("cannot read wave file " + file.string() + ": " + sf_strerror(nullptr));
+    if (sound == nullptr)
+        throw HostError("cannot read wave file " + file.string() + ": " + sf_strerror(nullptr));
     if (info.frames > 1 << 24 || info.channels < 1) {
         sf_close(sound);
         throw HostError("wave file " + file.string() + " is too long for a single cycle");
@@ -383,7 +401,8 @@ std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file) {
     const sf_count_t read = sf_readf_float(sound, frames.data(), info.frames);
     sf_close(sound);
     std::vector<uint8_t> bytes(size_t(read) * 4);
-    for (sf_count_t i = 0; i < read; ++i) std::memcpy(&bytes[size_t(i) * 4], &frames[size_t(i * info.channels)], 4);
+    for (sf_count_t i = 0; i < read; ++i)
+        std::memcpy(&bytes[size_t(i) * 4], &frames[size_t(i * info.channels)], 4);
     return bytes;
 }
 

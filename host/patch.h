@@ -39,7 +39,7 @@ struct PinRef {
 
 struct PatchModule {
     std::string name;
-    std::string library;  // as written in the patch
+    std::string library; // as written in the patch
     std::filesystem::path libraryPath;
     std::u16string id;
     int32_t subtype = 0;
@@ -53,7 +53,7 @@ struct PatchConnection {
 };
 
 struct PatchEvent {
-    int64_t sample;  // from the start of the render
+    int64_t sample; // from the start of the render
     PinRef pin;
     std::vector<uint8_t> bytes;
 };
@@ -81,10 +81,10 @@ struct Patch {
     int64_t lengthSamples = 0;
     std::vector<PatchModule> modules;
     std::vector<PatchConnection> connections;
-    std::vector<PatchEvent> events;  // sorted by sample, stable
+    std::vector<PatchEvent> events; // sorted by sample, stable
     std::vector<PinRef> outputs;
-    std::vector<PatchPointer> pointer;  // sorted by sample, stable
-    std::vector<PatchFace> faces;       // sorted by sample, stable
+    std::vector<PatchPointer> pointer; // sorted by sample, stable
+    std::vector<PatchFace> faces;      // sorted by sample, stable
 };
 
 // Reads and checks a patch. Throws HostError naming the file and the place of the fault.

@@ -15,8 +15,8 @@ namespace pqhost {
 
 struct PatchRunner::Node {
     const PatchModule* module = nullptr;
-    std::unique_ptr<AudioInstance> audio;  // audio modules
-    std::unique_ptr<GuiModuleInstance> gui;  // GUI modules
+    std::unique_ptr<AudioInstance> audio;   // audio modules
+    std::unique_ptr<GuiModuleInstance> gui; // GUI modules
     // Unconnected audio inputs hold a constant the host writes into their buffers.
     std::map<int32_t, float> constants;
     // Connected audio inputs: (input pin id, source node, source pin id).
@@ -50,9 +50,10 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
             node->gui = std::make_unique<GuiModuleInstance>();
             gmpi::IMpUnknown* object = nullptr;
             // Legacy modules get the host from the factory; graphics modules through setHost.
-            const int32_t result = module.subtype == 2 && library.factory2()
-                                       ? library.createInstance2(module.id, module.subtype, &object)
-                                       : library.createInstance(module.id, module.subtype, node->gui->hostObject(), &object);
+            const int32_t result =
+                module.subtype == 2 && library.factory2()
+                    ? library.createInstance2(module.id, module.subtype, &object)
+                    : library.createInstance(module.id, module.subtype, node->gui->hostObject(), &object);
             if (result != gmpi::kMpOk || object == nullptr || !node->gui->attach(object, module.subtype))
                 throw HostError("module \"" + module.name + "\": " + module.library + " could not create \"" +
                                 toUtf8(module.id) + "\" (result " + std::to_string(result) + ")");
@@ -62,8 +63,9 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         node->audio = std::make_unique<AudioInstance>(*engine_, module.name);
         gmpi::IMpUnknown* object = nullptr;
         // The newest factory hands the host over afterwards; the earlier one at creation.
-        const int32_t result = library.factory2() ? library.createInstance2(module.id, 0, &object)
-                                                  : library.createInstance(module.id, 0, node->audio->hostObject(), &object);
+        const int32_t result = library.factory2()
+                                   ? library.createInstance2(module.id, 0, &object)
+                                   : library.createInstance(module.id, 0, node->audio->hostObject(), &object);
         if (result != gmpi::kMpOk || object == nullptr)
             throw HostError("module \"" + module.name + "\": " + module.library + " could not create \"" +
                             toUtf8(module.id) + "\" (result " + std::to_string(result) + ")");
@@ -115,7 +117,8 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
 
     // Sources run before what they feed where the connections allow; loops keep patch order.
     std::vector<int> pending(nodes_.size(), 0);
-    for (const PatchConnection& c : patch.connections) ++pending[c.to.module];
+    for (const PatchConnection& c : patch.connections)
+        ++pending[c.to.module];
     std::vector<bool> placed(nodes_.size(), false);
     while (order_.size() < nodes_.size()) {
         size_t pick = nodes_.size();
@@ -144,7 +147,8 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
             if (pin && pin->datatype == 5) continue; // a connected audio input follows its source
             node->audio->queueEvent(0, gmpi::kEventPinSet, id, bytes.data(), int32_t(bytes.size()));
         }
-        for (const auto& [id, value] : node->constants) node->audio->queueStreaming(0, id, false);
+        for (const auto& [id, value] : node->constants)
+            node->audio->queueStreaming(0, id, false);
         node->audio->queueGraphStart(0);
     }
     channels_.assign(patch.outputs.size(), std::vector<float>(size_t(patch.lengthSamples), 0.0f));
@@ -172,13 +176,16 @@ void PatchRunner::routeGuiValue(size_t module, int32_t pinId, const std::vector<
         if (target.audio && (to == 5 || to == 6) && from != 6) {
             // bools and integers become numbers
             int32_t whole = 0;
-            if (from == 4) whole = !bytes.empty() && bytes[0] != 0;
-            else std::memcpy(&whole, bytes.data(), std::min<size_t>(4, bytes.size()));
+            if (from == 4)
+                whole = !bytes.empty() && bytes[0] != 0;
+            else
+                std::memcpy(&whole, bytes.data(), std::min<size_t>(4, bytes.size()));
             const float f = static_cast<float>(whole);
             value.assign(reinterpret_cast<const uint8_t*>(&f), reinterpret_cast<const uint8_t*>(&f) + 4);
         } else if (target.audio && to == 0 && from == 4) {
             const int32_t whole = !bytes.empty() && bytes[0] != 0;
-            value.assign(reinterpret_cast<const uint8_t*>(&whole), reinterpret_cast<const uint8_t*>(&whole) + 4);
+            value.assign(reinterpret_cast<const uint8_t*>(&whole),
+                         reinterpret_cast<const uint8_t*>(&whole) + 4);
         }
         deliverToPin(c.to.module, *c.to.pin, value);
     }
@@ -205,10 +212,12 @@ void PatchRunner::deliverToPin(size_t module, const PinInfo& pin, const std::vec
 void PatchRunner::runGui(int64_t end) {
     const auto& events = patch_.events;
     for (;;) {
-        while (nextGuiEvent_ < events.size() && !nodes_[events[nextGuiEvent_].pin.module]->gui) ++nextGuiEvent_;
+        while (nextGuiEvent_ < events.size() && !nodes_[events[nextGuiEvent_].pin.module]->gui)
+            ++nextGuiEvent_;
         const int64_t never = INT64_MAX;
         const int64_t tEvent = nextGuiEvent_ < events.size() ? events[nextGuiEvent_].sample : never;
-        const int64_t tPointer = nextPointer_ < patch_.pointer.size() ? patch_.pointer[nextPointer_].sample : never;
+        const int64_t tPointer =
+            nextPointer_ < patch_.pointer.size() ? patch_.pointer[nextPointer_].sample : never;
         const int64_t tFace = nextFace_ < patch_.faces.size() ? patch_.faces[nextFace_].sample : never;
         const int64_t t = std::min({tEvent, tPointer, tFace});
         if (t >= end) return;
@@ -219,9 +228,15 @@ void PatchRunner::runGui(int64_t end) {
             const PatchPointer& p = patch_.pointer[nextPointer_++];
             GuiModuleInstance& gui = *nodes_[p.module]->gui;
             switch (p.action) {
-            case PatchPointer::Action::Down: gui.pointerDown(p.flags, {p.x, p.y}); break;
-            case PatchPointer::Action::Move: gui.pointerMove(p.flags, {p.x, p.y}); break;
-            case PatchPointer::Action::Up: gui.pointerUp(p.flags, {p.x, p.y}); break;
+            case PatchPointer::Action::Down:
+                gui.pointerDown(p.flags, {p.x, p.y});
+                break;
+            case PatchPointer::Action::Move:
+                gui.pointerMove(p.flags, {p.x, p.y});
+                break;
+            case PatchPointer::Action::Up:
+                gui.pointerUp(p.flags, {p.x, p.y});
+                break;
             }
         } else {
             const PatchFace& f = patch_.faces[nextFace_++];
@@ -252,7 +267,8 @@ void PatchRunner::runBlock(int64_t blockStart, int32_t count) {
             node.changes.push_back({e.pin.pin->id, offset, value});
             node.audio->queueStreaming(offset, e.pin.pin->id, false);
         } else {
-            node.audio->queueEvent(offset, gmpi::kEventPinSet, e.pin.pin->id, e.bytes.data(), int32_t(e.bytes.size()));
+            node.audio->queueEvent(offset, gmpi::kEventPinSet, e.pin.pin->id, e.bytes.data(),
+                                   int32_t(e.bytes.size()));
         }
     }
     for (Node* node : order_) {
@@ -269,7 +285,8 @@ void PatchRunner::runBlock(int64_t blockStart, int32_t count) {
         }
         node->changes.clear();
         for (const Node::Feed& feed : node->feeds)
-            std::memcpy(node->audio->buffer(feed.pin), feed.source->audio->buffer(feed.sourcePin), sizeof(float) * size_t(count));
+            std::memcpy(node->audio->buffer(feed.pin), feed.source->audio->buffer(feed.sourcePin),
+                        sizeof(float) * size_t(count));
         node->audio->runBlock(count);
     }
     for (size_t c = 0; c < patch_.outputs.size(); ++c) {
@@ -299,8 +316,11 @@ void PatchRunner::run(const std::function<void(double)>& progress) {
 std::vector<ModuleReport> PatchRunner::report() const {
     std::vector<ModuleReport> out;
     for (const auto& node : nodes_) {
-        if (node->gui) out.push_back({node->module->name, true, 0, 0, int64_t(node->gui->sent().size())});
-        else out.push_back({node->module->name, false, node->audio->blocksRun(), node->audio->blocksSlept(), 0});
+        if (node->gui)
+            out.push_back({node->module->name, true, 0, 0, int64_t(node->gui->sent().size())});
+        else
+            out.push_back(
+                {node->module->name, false, node->audio->blocksRun(), node->audio->blocksSlept(), 0});
     }
     return out;
 }
@@ -317,7 +337,8 @@ void writeWav(const std::string& path, const std::vector<std::vector<float>>& ch
     const size_t frames = channels[0].size();
     std::vector<float> interleaved(frames * channels.size());
     for (size_t i = 0; i < frames; ++i)
-        for (size_t c = 0; c < channels.size(); ++c) interleaved[i * channels.size() + c] = channels[c][i];
+        for (size_t c = 0; c < channels.size(); ++c)
+            interleaved[i * channels.size() + c] = channels[c][i];
     const sf_count_t written = sf_writef_float(file, interleaved.data(), sf_count_t(frames));
     const int closed = sf_close(file);
     if (written != sf_count_t(frames) || closed != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {

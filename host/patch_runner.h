@@ -21,9 +21,9 @@ class AudioInstance;
 struct ModuleReport {
     std::string name;
     bool gui = false;
-    int64_t blocksRun = 0;    // audio modules
-    int64_t blocksSlept = 0;  // audio modules
-    int64_t valuesSent = 0;   // GUI modules
+    int64_t blocksRun = 0;   // audio modules
+    int64_t blocksSlept = 0; // audio modules
+    int64_t valuesSent = 0;  // GUI modules
 };
 
 class PatchRunner {
@@ -57,8 +57,8 @@ private:
     const Patch& patch_;
     std::vector<std::unique_ptr<PluginLibrary>> libraries_;
     std::unique_ptr<AudioEngine> engine_;
-    std::vector<std::unique_ptr<Node>> nodes_;  // in patch order
-    std::vector<Node*> order_;                  // in running order
+    std::vector<std::unique_ptr<Node>> nodes_; // in patch order
+    std::vector<Node*> order_;                 // in running order
     std::vector<std::vector<float>> channels_;
     int64_t blocks_ = 0;
     size_t nextEvent_ = 0;

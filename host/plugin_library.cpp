@@ -11,7 +11,8 @@ std::string toUtf8(const std::u16string& text) {
     std::string out;
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+            text[i + 1] < 0xE000) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c < 0xE000) {
@@ -42,12 +43,17 @@ std::u16string toUtf16(const std::string& text) {
         const auto b = static_cast<unsigned char>(text[i]);
         uint32_t c = 0xFFFD;
         size_t n = 1;
-        if (b < 0x80) c = b;
-        else if ((b >> 5) == 0x6) c = b & 0x1F, n = 2;
-        else if ((b >> 4) == 0xE) c = b & 0x0F, n = 3;
-        else if ((b >> 3) == 0x1E) c = b & 0x07, n = 4;
+        if (b < 0x80)
+            c = b;
+        else if ((b >> 5) == 0x6)
+            c = b & 0x1F, n = 2;
+        else if ((b >> 4) == 0xE)
+            c = b & 0x0F, n = 3;
+        else if ((b >> 3) == 0x1E)
+            c = b & 0x07, n = 4;
         if (i + n > text.size()) n = text.size() - i, c = 0xFFFD;
-        for (size_t k = 1; k < n; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+        for (size_t k = 1; k < n; ++k)
+            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
         i += n;
         if (c >= 0x10000) {
             c -= 0x10000;
@@ -119,7 +125,8 @@ int32_t PluginLibrary::createInstance(const std::u16string& id, int32_t subtype,
     return result;
 }
 
-int32_t PluginLibrary::createInstance2(const std::u16string& id, int32_t subtype, gmpi::IMpUnknown** out) const {
+int32_t PluginLibrary::createInstance2(const std::u16string& id, int32_t subtype,
+                                       gmpi::IMpUnknown** out) const {
     *out = nullptr;
     if (factory2_ == nullptr) return gmpi::kMpNoSupport;
     void* object = nullptr;

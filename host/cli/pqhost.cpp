@@ -20,9 +20,8 @@
 
 namespace {
 
-const char* kUsage =
-    "usage: pqhost info <library.so>\n"
-    "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n";
+const char* kUsage = "usage: pqhost info <library.so>\n"
+                     "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n";
 
 // Deliverables named in patches are found beside the program, in plugins/.
 std::filesystem::path defaultPluginDir() {
@@ -35,14 +34,20 @@ int render(const std::vector<std::string>& args) {
     std::string patchFile, outFile;
     std::filesystem::path pluginDir = defaultPluginDir();
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size()) outFile = args[++i];
-        else if (args[i] == "--plugins" && i + 1 < args.size()) pluginDir = args[++i];
-        else if (patchFile.empty() && !args[i].empty() && args[i][0] != '-') patchFile = args[i];
-        else throw pqhost::HostError("render: unexpected argument '" + args[i] + "'");
+        if (args[i] == "-o" && i + 1 < args.size())
+            outFile = args[++i];
+        else if (args[i] == "--plugins" && i + 1 < args.size())
+            pluginDir = args[++i];
+        else if (patchFile.empty() && !args[i].empty() && args[i][0] != '-')
+            patchFile = args[i];
+        else
+            throw pqhost::HostError("render: unexpected argument '" + args[i] + "'");
     }
-    if (patchFile.empty() || outFile.empty()) throw pqhost::HostError("render: needs a patch file and -o <out.wav>");
+    if (patchFile.empty() || outFile.empty())
+        throw pqhost::HostError("render: needs a patch file and -o <out.wav>");
     const pqhost::Patch patch = pqhost::loadPatch(patchFile, pluginDir);
-    if (patch.outputs.empty()) throw pqhost::HostError(patchFile + ": output: the patch names no audio output to render");
+    if (patch.outputs.empty())
+        throw pqhost::HostError(patchFile + ": output: the patch names no audio output to render");
     pqhost::PatchRunner runner(patch);
     const bool longRender = patch.lengthSamples > int64_t(patch.sampleRate) * 10;
     const bool showProgress = longRender && ::isatty(STDERR_FILENO);
@@ -55,21 +60,26 @@ int render(const std::vector<std::string>& args) {
     for (const auto& [name, image] : runner.faces()) {
         std::filesystem::path file = name;
         if (file.is_relative()) file = std::filesystem::path(outFile).parent_path() / file;
-        if (!image.savePng(file.string())) throw pqhost::HostError("cannot write face picture " + file.string());
-        faceFiles.push_back(file.string() + " (" + std::to_string(image.width) + "x" + std::to_string(image.height) + ")");
+        if (!image.savePng(file.string()))
+            throw pqhost::HostError("cannot write face picture " + file.string());
+        faceFiles.push_back(file.string() + " (" + std::to_string(image.width) + "x" +
+                            std::to_string(image.height) + ")");
     }
     pqhost::writeWav(outFile, runner.channels(), patch.sampleRate);
     std::printf("rendered %s: %lld samples at %g Hz in %lld blocks of %d, %zu channel(s) to %s\n",
                 patchFile.c_str(), static_cast<long long>(patch.lengthSamples), double(patch.sampleRate),
-                static_cast<long long>(runner.blocks()), patch.blockSize, runner.channels().size(), outFile.c_str());
+                static_cast<long long>(runner.blocks()), patch.blockSize, runner.channels().size(),
+                outFile.c_str());
     for (const pqhost::ModuleReport& m : runner.report()) {
         if (m.gui)
-            std::printf("  GUI module %s: set %lld values\n", m.name.c_str(), static_cast<long long>(m.valuesSent));
+            std::printf("  GUI module %s: set %lld values\n", m.name.c_str(),
+                        static_cast<long long>(m.valuesSent));
         else
             std::printf("  module %s: ran %lld blocks, slept %lld\n", m.name.c_str(),
                         static_cast<long long>(m.blocksRun), static_cast<long long>(m.blocksSlept));
     }
-    for (const std::string& face : faceFiles) std::printf("  face %s\n", face.c_str());
+    for (const std::string& face : faceFiles)
+        std::printf("  face %s\n", face.c_str());
     return 0;
 }
 
@@ -94,7 +104,8 @@ int info(const std::string& path) {
                     module.className.c_str());
         for (const pqhost::PinInfo& pin : module.pins) {
             std::printf("  pin %d \"%s\" %s %s\n", pin.id, pin.name.c_str(),
-                        pqhost::datatypeName(pin.datatype, module.subtype), pin.direction == 0 ? "in" : "out");
+                        pqhost::datatypeName(pin.datatype, module.subtype),
+                        pin.direction == 0 ? "in" : "out");
         }
     }
     if (found == 0) std::printf("no catalogued module\n");

@@ -17,7 +17,9 @@ struct Guid {
     uint16_t b, c;
     uint8_t d[8];
 };
-bool same(const Guid& x, const Guid& y) { return std::memcmp(&x, &y, 16) == 0; }
+bool same(const Guid& x, const Guid& y) {
+    return std::memcmp(&x, &y, 16) == 0;
+}
 const Guid kUnknown = {0, 0, 0xC000, {0, 0, 0, 0, 0, 0, 0, 0x46}};
 const Guid kFactory = {0x9A7904B7, 0x7F7F, 0x4D61, {0xB5, 0x58, 0xC1, 0xA6, 0x69, 0x5B, 0xB6, 0x38}};
 const Guid kFactory2 = {0x91C3D2EE, 0xC701, 0x4F35, {0x91, 0xA6, 0x09, 0x4D, 0xC7, 0xE0, 0x59, 0x76}};
@@ -81,7 +83,9 @@ struct Host final : Unknown {
 
 namespace {
 
-std::string plugin(const char* name) { return std::string(PQ_PLUGIN_DIR) + "/" + name + ".so"; }
+std::string plugin(const char* name) {
+    return std::string(PQ_PLUGIN_DIR) + "/" + name + ".so";
+}
 
 // Sends selection 12 and expects exactly 1.0 back.
 template <class P> void drive(P* plugin, boundary::Host& host) {

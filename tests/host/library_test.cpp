@@ -15,14 +15,17 @@
 
 namespace {
 
-std::string plugin(const std::string& name) { return std::string(PQ_PLUGIN_DIR) + "/" + name + ".so"; }
+std::string plugin(const std::string& name) {
+    return std::string(PQ_PLUGIN_DIR) + "/" + name + ".so";
+}
 
 std::string run(const std::string& command, int& status) {
     std::string output;
     FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
     if (pipe == nullptr) return output;
     char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, pipe)) output += buffer;
+    while (std::fgets(buffer, sizeof buffer, pipe))
+        output += buffer;
     status = ::pclose(pipe);
     status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return output;
@@ -40,7 +43,8 @@ TEST(Deliverables, ExportOnlyTheFactoryEntry) {
         std::istringstream lines(symbols);
         std::string line;
         std::vector<std::string> names;
-        while (std::getline(lines, line)) names.push_back(line.substr(line.rfind(' ') + 1));
+        while (std::getline(lines, line))
+            names.push_back(line.substr(line.rfind(' ') + 1));
         EXPECT_THAT(names, ::testing::ElementsAre("MP_GetFactory")) << entry.path();
     }
     EXPECT_GE(found, 2);
@@ -78,8 +82,13 @@ TEST_P(TunerThroughHost, SendsPitchOnChangeAndSleeps) {
         float fine;
         float expected;
     };
-    const Step steps[] = {{12, 0, 1.0f}, {0, 0, 2.0f}, {36, 0, -1.0f}, {48, 0, -2.0f},
-                          {23, 0, 0.083333336f}, {24, 0.5f, 0.5f}, {-2147483647 - 1, 0, 178956976.0f}};
+    const Step steps[] = {{12, 0, 1.0f},
+                          {0, 0, 2.0f},
+                          {36, 0, -1.0f},
+                          {48, 0, -2.0f},
+                          {23, 0, 0.083333336f},
+                          {24, 0.5f, 0.5f},
+                          {-2147483647 - 1, 0, 178956976.0f}};
     for (const Step& s : steps) {
         const size_t before = tuner.values.size();
         tuner.queueValue(7, 0, s.semitone);
@@ -110,7 +119,8 @@ TEST(Factories, EditionsAndSdkInformation) {
     pqhost::PluginLibrary modules(plugin("pq_Modules"));
     ASSERT_NE(modules.factory2(), nullptr);
     EXPECT_EQ(modules.sdkVersion(), 30800);
-    EXPECT_THAT(pqhost::toUtf8(modules.sdkText()), ::testing::MatchesRegex(".* Compiler V[0-9]+ \\(Release\\)"));
+    EXPECT_THAT(pqhost::toUtf8(modules.sdkText()),
+                ::testing::MatchesRegex(".* Compiler V[0-9]+ \\(Release\\)"));
 
     pqhost::PluginLibrary tuner(plugin("pq_Tuner"));
     EXPECT_EQ(tuner.factory2(), nullptr);

@@ -22,7 +22,9 @@ struct PatchFiles : ::testing::Test {
         std::ofstream(file) << text;
         return file;
     }
-    pqhost::Patch load(const std::string& text) { return pqhost::loadPatch(write("p.json", text), PQ_PLUGIN_DIR); }
+    pqhost::Patch load(const std::string& text) {
+        return pqhost::loadPatch(write("p.json", text), PQ_PLUGIN_DIR);
+    }
 };
 
 const char* kTwoTuners = R"({"sampleRate": 48000, "blockSize": 32, "length": 0.01,
@@ -43,11 +45,14 @@ TEST_F(PatchFiles, ControlValuesTravelAlongConnections) {
     // b: selection 0 (two octaves up) plus a's pitch as its fine offset, which is 1.0 and
     // then 2.0 from sample 240 on; graph start first announces b's initial 0.
     std::vector<std::pair<int64_t, float>> seen;
-    for (const auto& v : b->values) seen.emplace_back(v.block * 32 + v.time, v.asFloat());
-    EXPECT_THAT(seen, ::testing::ElementsAre(std::make_pair(0, 0.0f), std::make_pair(0, 3.0f), std::make_pair(240, 4.0f)));
+    for (const auto& v : b->values)
+        seen.emplace_back(v.block * 32 + v.time, v.asFloat());
+    EXPECT_THAT(seen, ::testing::ElementsAre(std::make_pair(0, 0.0f), std::make_pair(0, 3.0f),
+                                             std::make_pair(240, 4.0f)));
     EXPECT_EQ(runner.blocks(), 15);
     // Both tuners sleep in every block nothing reaches them.
-    for (const auto& m : runner.report()) EXPECT_EQ(m.blocksRun + m.blocksSlept, 15) << m.name;
+    for (const auto& m : runner.report())
+        EXPECT_EQ(m.blocksRun + m.blocksSlept, 15) << m.name;
     EXPECT_EQ(runner.report()[0].blocksRun, 2);
 }
 
@@ -95,11 +100,15 @@ TEST_F(PatchFiles, RenderWritesNoPartialFileOnError) {
     const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
     const fs::path out = dir / "never.wav";
     fs::remove(out);
-    const fs::path patch = write("bad.json", R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner"}]})");
-    const int status = std::system((pqhost + " render " + patch.string() + " -o " + out.string() + " 2>/dev/null").c_str());
+    const fs::path patch =
+        write("bad.json",
+              R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner"}]})");
+    const int status =
+        std::system((pqhost + " render " + patch.string() + " -o " + out.string() + " 2>/dev/null").c_str());
     EXPECT_NE(status, 0);
     EXPECT_FALSE(fs::exists(out));
-    for (const auto& entry : fs::directory_iterator(dir)) EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos);
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos);
 }
 
 } // namespace

@@ -31,13 +31,16 @@ std::vector<float> byHand(const std::string& library, int64_t length) {
     EXPECT_EQ(lib.createInstance(u"PQADSR3", 0, env.hostObject(), &object), 0);
     env.attach(object, true);
     const float constants[10] = {0, 0, 0.5f, 0.5f, 0.5f, 0.6f, 1.0f, 0.3f, 0, 0};
-    for (int pin = 0; pin <= 10; ++pin) env.addAudioPin(pin);
+    for (int pin = 0; pin <= 10; ++pin)
+        env.addAudioPin(pin);
     env.open();
-    for (int pin = 0; pin < 10; ++pin) env.queueStreaming(0, pin, false);
+    for (int pin = 0; pin < 10; ++pin)
+        env.queueStreaming(0, pin, false);
     env.queueGraphStart();
     std::vector<float> out;
     for (int64_t start = 0; start < length; start += kBlock) {
-        for (int pin = 0; pin < 10; ++pin) std::fill_n(env.buffer(pin), kBlock, constants[pin]);
+        for (int pin = 0; pin < 10; ++pin)
+            std::fill_n(env.buffer(pin), kBlock, constants[pin]);
         for (int i = 0; i < kBlock; ++i) {
             env.buffer(1)[i] = gateAt(start + i);
             if (start + i > 0 && gateAt(start + i) != gateAt(start + i - 1)) env.queueStreaming(i, 1, false);
@@ -52,7 +55,8 @@ TEST(Render, PatchMatchesTheModuleDrivenByHand) {
     for (const char* library : {"pq_Modules", "pq_ADSR3"}) {
         const fs::path file = fs::path(::testing::TempDir()) / "render_test.json";
         std::ofstream(file) << R"({"sampleRate": 48000, "blockSize": 64, "length": 2.0,
-          "modules": [{"name": "env", "library": ")" << library << R"(", "id": "PQADSR3",
+          "modules": [{"name": "env", "library": ")"
+                            << library << R"(", "id": "PQADSR3",
             "values": {"Gate": 0, "Trigger": 0, "Attack": 0.5, "Decay": 0.5, "Sustain": 0.5,
                        "Release": 0.6, "Overall Level": 1, "Attack Curve": 0.3, "Decay Curve": 0, "Release Curve": 0}}],
           "events": [{"pin": "env.Gate", "gate": {"start": 0.1, "high": 0.5, "low": 0.4, "repeat": 2}}],
@@ -63,7 +67,8 @@ TEST(Render, PatchMatchesTheModuleDrivenByHand) {
         const std::vector<float> expected = byHand(library, patch.lengthSamples);
         const std::vector<float>& rendered = runner.channels().at(0);
         ASSERT_EQ(rendered.size(), size_t(patch.lengthSamples));
-        for (size_t i = 0; i < rendered.size(); ++i) ASSERT_EQ(rendered[i], expected[i]) << library << " sample " << i;
+        for (size_t i = 0; i < rendered.size(); ++i)
+            ASSERT_EQ(rendered[i], expected[i]) << library << " sample " << i;
         // The envelope is idle between the notes and after them: it sleeps there.
         EXPECT_GT(runner.report()[0].blocksSlept, 500) << library;
         // An attack of 100 ms from the gate's rise at 0.1 s, then the decay.
@@ -80,16 +85,17 @@ namespace {
 // painted with rounded corners and its gradient; the oscillator, its waves given as a WAV
 // file and as a list of samples, plays an octave below 440 Hz as the tuner says.
 TEST(Render, ScriptedClickGatesTheEnvelope) {
-    const pqhost::Patch patch = pqhost::loadPatch(std::string(PQ_SOURCE_DIR) + "/examples/demo.json", PQ_PLUGIN_DIR);
+    const pqhost::Patch patch =
+        pqhost::loadPatch(std::string(PQ_SOURCE_DIR) + "/examples/demo.json", PQ_PLUGIN_DIR);
     pqhost::PatchRunner runner(patch);
     runner.run();
     ASSERT_EQ(runner.channels().size(), 2u);
     const std::vector<float>& out = runner.channels().at(1);
     const auto at = [&](double seconds) { return out[size_t(seconds * kRate)]; };
-    EXPECT_EQ(at(0.05), 0.0f);   // before the press
-    EXPECT_GT(at(0.15), 0.3f);   // attacking
+    EXPECT_EQ(at(0.05), 0.0f);      // before the press
+    EXPECT_GT(at(0.15), 0.3f);      // attacking
     EXPECT_FLOAT_EQ(at(0.4), 0.5f); // sustaining while held
-    EXPECT_EQ(at(0.9), 0.0f);    // released
+    EXPECT_EQ(at(0.9), 0.0f);       // released
     EXPECT_FLOAT_EQ(at(1.3), 0.5f); // the second press
     // Pressed reached the gate in the block after the pointer event, never sooner.
     const auto first = std::find_if(out.begin(), out.end(), [](float v) { return v > 0; }) - out.begin();
@@ -112,7 +118,8 @@ TEST(Render, ScriptedClickGatesTheEnvelope) {
     double best = -1e30;
     for (int lag = 100; lag < 400; ++lag) {
         double sum = 0;
-        for (size_t k = 0; k < 3000; ++k) sum += double(sound[from + k]) * sound[from + k + lag];
+        for (size_t k = 0; k < 3000; ++k)
+            sum += double(sound[from + k]) * sound[from + k + lag];
         if (sum > best) best = sum, bestLag = lag;
     }
     EXPECT_NEAR(kRate / bestLag, 220.0, 2.0);
@@ -124,7 +131,7 @@ TEST(Render, ScriptedClickGatesTheEnvelope) {
     const pqhost::FaceImage& face = runner.faces()[0].second;
     EXPECT_EQ(face.width, 160);
     EXPECT_EQ(face.height, 60);
-    EXPECT_EQ(face.at(0, 0) >> 24, 0u);   // outside the rounded corner
+    EXPECT_EQ(face.at(0, 0) >> 24, 0u); // outside the rounded corner
     const uint32_t top = face.at(80, 1), bottom = face.at(80, 58);
     EXPECT_EQ(top >> 24, 0xFFu);
     EXPECT_NEAR(int(top & 0xFF), 0xD5, 3);          // blue of FF3A7BD5
