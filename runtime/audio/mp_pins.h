@@ -89,9 +89,11 @@ public:
 
     void preProcessEvent(const gmpi::MpEvent* e) override {
         if (e->type != gmpi::kEventPinSet) return;
-        const void* payload = e->extraData != nullptr ? static_cast<const void*>(e->extraData)
-                                                      : static_cast<const void*>(e->data);
-        setValueRaw(e->size, payload);
+        // Inline data holds at most 8 bytes: a larger size without extra data is cut to those.
+        const bool inlined = e->extraData == nullptr;
+        const void* payload = inlined ? static_cast<const void*>(e->data) : static_cast<const void*>(e->extraData);
+        const int32_t size = inlined ? std::min(e->size, int32_t(sizeof(e->data))) : e->size;
+        setValueRaw(size, payload);
         isUpdated_ = true;
     }
     void postProcessEvent(const gmpi::MpEvent* e) override {

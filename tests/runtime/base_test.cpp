@@ -128,6 +128,17 @@ TEST_F(Fixture, BlobValuesAndSizes) {
     EXPECT_EQ(module().blobIn.getValue(), MpBlob());
 }
 
+// A payload claimed larger than the inline data, without extra data, never reads past the event.
+TEST_F(Fixture, OversizedInlinePayloadIsCutToTheEvent) {
+    gmpi::MpEvent e{};
+    e.type = gmpi::kEventPinSet;
+    e.pinId = 5;
+    e.size = 1 << 20;
+    e.data[0] = 0x01020304;
+    instance->processRaw(32, &e);
+    EXPECT_EQ(module().blobIn.getValue().size(), 8u);
+}
+
 TEST_F(Fixture, NumberPinsTakeAtMostTheirOwnBytes) {
     const int32_t eight[2] = {42, 99};
     instance->queueEvent(0, gmpi::kEventPinSet, 4, eight, 8);
