@@ -151,7 +151,10 @@ void ArrayLFO::takeWave() {
         lastIndex_ = static_cast<int32_t>(std::min<size_t>(incoming_.size() - 1, INT32_MAX));
         lastPosition_ = static_cast<float>(lastIndex_);
     }
-    wrapPhase();
+    // A phase beyond the new wave's end is held at that end rather than wrapped: a One Shot
+    // whose run is over stays over, holding the new wave's last sample, instead of starting
+    // again from the wrapped position; the cycling modes wrap on their next advance.
+    phase_ = std::min(phase_, lastPosition_);
 }
 
 template <bool Interpolate> float ArrayLFO::lookup(float position) const {

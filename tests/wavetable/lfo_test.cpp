@@ -115,6 +115,16 @@ TEST(ArrayLfo, OneShotHoldsItsStartThenRunsOnceAndHoldsTheLastSample) {
         stopped |= s.pinId == kOut && !s.streaming;
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(lfo.instance->sleeping());
+
+    // A new wave (as a wave editor sends on every edit) after the run has ended does not
+    // start it again: the output holds the new wave's last sample.
+    for (const std::vector<float>& wave :
+         {std::vector<float>{0.9f, 0.8f, 0.7f, 0.6f, 0.5f}, std::vector<float>{0.9f, 0.8f, 0.7f}}) {
+        lfo.blob(kWave, wave);
+        out = lfo.run(64 * 20);
+        for (size_t i = 1; i < out.size(); ++i)
+            ASSERT_EQ(out[i], wave.back()) << wave.size() << " " << i;
+    }
 }
 
 TEST(ArrayLfo, StepAdvancesTenRatePositionsPerRise) {
