@@ -128,6 +128,7 @@ void computeDftRadix2(std::span<double> real, std::span<double> imag) {
 void computeDftChirp(std::span<double> real, std::span<double> imag) {
     requireSameLength(real.size(), imag.size());
     const size_t n = real.size();
+    if (n == 0) return; // no chirp to form: the transform of nothing is nothing
     size_t m = 1;
     while (m / 2 <= n) {
         if (m > std::numeric_limits<size_t>::max() / 2) throw SpectralError("Vector too large");

@@ -97,6 +97,7 @@ TEST(Dft, ErrorTextsAndEmptyInput) {
     EXPECT_EQ(message([&] { pq::computeDftRadix2(six, six); }), "Length is not a power of 2");
     EXPECT_EQ(message([&] { pq::cyclicConvolve(four, four, four, four, four, five); }), "Mismatched lengths");
     EXPECT_EQ(message([&] { pq::computeDft(none, none); }), "no error");
+    EXPECT_EQ(message([&] { pq::computeDftChirp(none, none); }), "no error");
 }
 
 TEST(Dft, CyclicConvolutionMatchesTheDirectSum) {
