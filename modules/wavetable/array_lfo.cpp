@@ -76,17 +76,22 @@ void ArrayLFO::onSetPins() {
 }
 
 MpBase::SubProcess ArrayLFO::routineFor(int32_t mode) const {
-    const bool interpolate = interpolatePin.getValue() != 0;
-    const bool levelGain = levelModePin.getValue() == 1 && levelEnablePin.getValue() != 0;
+    return routineOf(mode, interpolatePin.getValue() != 0,
+                     levelModePin.getValue() == 1 && levelEnablePin.getValue() != 0);
+}
+
+template <bool TempoSync> MpBase::SubProcess ArrayLFO::cyclingRoutine(bool interpolate, bool levelGain) {
+    if (interpolate)
+        return levelGain ? asRoutine(&ArrayLFO::subProcessCycling<true, true, TempoSync>)
+                         : asRoutine(&ArrayLFO::subProcessCycling<true, false, TempoSync>);
+    return levelGain ? asRoutine(&ArrayLFO::subProcessCycling<false, true, TempoSync>)
+                     : asRoutine(&ArrayLFO::subProcessCycling<false, false, TempoSync>);
+}
+
+MpBase::SubProcess ArrayLFO::routineOf(int32_t mode, bool interpolate, bool levelGain) {
     switch (mode) {
-    case kOff:
-        return asRoutine(&ArrayLFO::subProcessOff);
     case kFreeRun:
-        if (interpolate)
-            return levelGain ? asRoutine(&ArrayLFO::subProcessFreeRun<true, true>)
-                             : asRoutine(&ArrayLFO::subProcessFreeRun<true, false>);
-        return levelGain ? asRoutine(&ArrayLFO::subProcessFreeRun<false, true>)
-                         : asRoutine(&ArrayLFO::subProcessFreeRun<false, false>);
+        return cyclingRoutine<false>(interpolate, levelGain);
     case kOneShot:
         return interpolate ? asRoutine(&ArrayLFO::subProcessOneShot<true>)
                            : asRoutine(&ArrayLFO::subProcessOneShot<false>);
@@ -94,36 +99,15 @@ MpBase::SubProcess ArrayLFO::routineFor(int32_t mode) const {
         return interpolate ? asRoutine(&ArrayLFO::subProcessStep<true>)
                            : asRoutine(&ArrayLFO::subProcessStep<false>);
     case kTempoSync:
-        if (interpolate)
-            return levelGain ? asRoutine(&ArrayLFO::subProcessTempoSync<true, true>)
-                             : asRoutine(&ArrayLFO::subProcessTempoSync<true, false>);
-        return levelGain ? asRoutine(&ArrayLFO::subProcessTempoSync<false, true>)
-                         : asRoutine(&ArrayLFO::subProcessTempoSync<false, false>);
+        return cyclingRoutine<true>(interpolate, levelGain);
     }
     return asRoutine(&ArrayLFO::subProcessOff);
 }
 
-bool ArrayLFO::isModeRoutine(int32_t mode, SubProcess routine) const {
-    switch (mode) {
-    case kOff:
-        return routine == asRoutine(&ArrayLFO::subProcessOff);
-    case kFreeRun:
-        return routine == asRoutine(&ArrayLFO::subProcessFreeRun<true, true>) ||
-               routine == asRoutine(&ArrayLFO::subProcessFreeRun<true, false>) ||
-               routine == asRoutine(&ArrayLFO::subProcessFreeRun<false, true>) ||
-               routine == asRoutine(&ArrayLFO::subProcessFreeRun<false, false>);
-    case kOneShot:
-        return routine == asRoutine(&ArrayLFO::subProcessOneShot<true>) ||
-               routine == asRoutine(&ArrayLFO::subProcessOneShot<false>);
-    case kStep:
-        return routine == asRoutine(&ArrayLFO::subProcessStep<true>) ||
-               routine == asRoutine(&ArrayLFO::subProcessStep<false>);
-    case kTempoSync:
-        return routine == asRoutine(&ArrayLFO::subProcessTempoSync<true, true>) ||
-               routine == asRoutine(&ArrayLFO::subProcessTempoSync<true, false>) ||
-               routine == asRoutine(&ArrayLFO::subProcessTempoSync<false, true>) ||
-               routine == asRoutine(&ArrayLFO::subProcessTempoSync<false, false>);
-    }
+bool ArrayLFO::isModeRoutine(int32_t mode, SubProcess routine) {
+    for (bool interpolate : {false, true})
+        for (bool levelGain : {false, true})
+            if (routine == routineOf(mode, interpolate, levelGain)) return true;
     return false;
 }
 
@@ -216,30 +200,27 @@ void ArrayLFO::setOneShotIncrement(float rate) {
     oneShotRateMemory_ = rate;
 }
 
-template <bool Interpolate, bool LevelGain> void ArrayLFO::subProcessFreeRun(int32_t offset, int32_t count) {
-    const float* rate = ratePin.getBuffer() + offset;
-    const float* trigger = triggerPin.getBuffer() + offset;
-    const float* fadeIn = fadeInPin.getBuffer() + offset;
-    const float* level = levelPin.getBuffer() + offset;
-    float* out = signalOutPin.getBuffer() + offset;
-    const bool gateHigh = gatePin.getBuffer()[offset] > 0.0f;
-    for (int32_t n = 0; n < count; ++n) {
-        triggerReset(trigger[n]);
-        const float gain = LevelGain ? level[n] : fadeGain(fadeIn[n]);
-        if (!(rate[n] == rateMemory_ && gateHigh)) {
-            const float r = rate[n] > 10.0f ? 0.0f : rate[n];
-            rateMemory_ = r;
-            const float increment = r * kFreeRunSpeed * inverseSampleRate_;
-            if (std::isfinite(increment)) increment_ = increment;
-        }
-        phase_ += increment_;
-        wrapPhase();
-        out[n] = lookup<Interpolate>(phase_) * gain;
-    }
+void ArrayLFO::setFreeRunIncrement(float rate) {
+    const float r = rate > 10.0f ? 0.0f : rate;
+    rateMemory_ = r;
+    const float increment = r * kFreeRunSpeed * inverseSampleRate_;
+    if (std::isfinite(increment)) increment_ = increment;
 }
 
-template <bool Interpolate, bool LevelGain>
-void ArrayLFO::subProcessTempoSync(int32_t offset, int32_t count) {
+// The remembered value is the scaled division while the comparison uses the raw Rate.
+void ArrayLFO::setTempoSyncIncrement(float rate, float tempo) {
+    const float k = std::min(rate, 1.0f) * 20.0f;
+    const int32_t division = pq::saturatingTrunc(k);
+    if (division >= 1 && division <= 20) {
+        const float increment = tempo * kTempoMultipliers[division] * inverseSampleRate_;
+        if (std::isfinite(increment)) increment_ = increment;
+    }
+    rateMemory_ = k;
+}
+
+// Free Run and Tempo Sync differ only in how a new Rate sets the increment.
+template <bool Interpolate, bool LevelGain, bool TempoSync>
+void ArrayLFO::subProcessCycling(int32_t offset, int32_t count) {
     const float* rate = ratePin.getBuffer() + offset;
     const float* trigger = triggerPin.getBuffer() + offset;
     const float* fadeIn = fadeInPin.getBuffer() + offset;
@@ -250,15 +231,11 @@ void ArrayLFO::subProcessTempoSync(int32_t offset, int32_t count) {
     for (int32_t n = 0; n < count; ++n) {
         triggerReset(trigger[n]);
         const float gain = LevelGain ? level[n] : fadeGain(fadeIn[n]);
-        // The remembered value is the scaled division while the comparison uses the raw Rate.
         if (!(rate[n] == rateMemory_ && gateHigh)) {
-            const float k = std::min(rate[n], 1.0f) * 20.0f;
-            const int32_t division = pq::saturatingTrunc(k);
-            if (division >= 1 && division <= 20) {
-                const float increment = tempo[n] * kTempoMultipliers[division] * inverseSampleRate_;
-                if (std::isfinite(increment)) increment_ = increment;
-            }
-            rateMemory_ = k;
+            if constexpr (TempoSync)
+                setTempoSyncIncrement(rate[n], tempo[n]);
+            else
+                setFreeRunIncrement(rate[n]);
         }
         phase_ += increment_;
         wrapPhase();

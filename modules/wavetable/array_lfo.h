@@ -29,8 +29,9 @@ public:
 private:
     enum Mode : int32_t { kOff = 0, kFreeRun = 1, kOneShot = 2, kStep = 3, kTempoSync = 4 };
 
-    template <bool Interpolate, bool LevelGain> void subProcessFreeRun(int32_t offset, int32_t count);
-    template <bool Interpolate, bool LevelGain> void subProcessTempoSync(int32_t offset, int32_t count);
+    // Free Run (TempoSync false) and Tempo Sync.
+    template <bool Interpolate, bool LevelGain, bool TempoSync>
+    void subProcessCycling(int32_t offset, int32_t count);
     template <bool Interpolate> void subProcessOneShot(int32_t offset, int32_t count);
     template <bool Interpolate> void subProcessStep(int32_t offset, int32_t count);
     void subProcessOff(int32_t offset, int32_t count);
@@ -39,7 +40,11 @@ private:
 
     // The mode's routine for the current Interpolate and level settings.
     SubProcess routineFor(int32_t mode) const;
-    bool isModeRoutine(int32_t mode, SubProcess routine) const;
+    // The routine of a mode (0 .. 4; anything else: Off) for the given settings.
+    static SubProcess routineOf(int32_t mode, bool interpolate, bool levelGain);
+    template <bool TempoSync> static SubProcess cyclingRoutine(bool interpolate, bool levelGain);
+    // Whether `routine` is one of the mode's routines, whatever the settings.
+    static bool isModeRoutine(int32_t mode, SubProcess routine);
     void takeWave();
     void useDefaultWave();
 
@@ -48,6 +53,8 @@ private:
     bool triggerReset(float trigger);
     float fadeGain(float fadeIn);
     void setOneShotIncrement(float rate);
+    void setFreeRunIncrement(float rate);
+    void setTempoSyncIncrement(float rate, float tempo);
 
     // Pins, in host order.
     IntInPin modePin;         // 0 Mode
