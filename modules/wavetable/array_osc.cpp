@@ -240,21 +240,26 @@ void ArrayOsc::setVoices(Wave& wave, float spread, float pitch) {
     }
 }
 
+ArrayOsc::Inputs ArrayOsc::inputsAt(int32_t offset) {
+    const auto at = [offset](const AudioInPin& pin) { return pin.getBuffer() + offset; };
+    return {at(pitchPin),
+            at(pitchModPin),
+            at(pitchModDepthPin),
+            at(ringModPin),
+            at(ringModDepthPin),
+            at(levelPin),
+            at(syncPin),
+            at(warpPin),
+            at(warpModPin),
+            at(warpModDepthPin),
+            signalOutPin.getBuffer() + offset};
+}
+
 template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, int32_t count) {
-    const float* pitch = pitchPin.getBuffer() + offset;
-    const float* pitchMod = pitchModPin.getBuffer() + offset;
-    const float* pitchModDepth = pitchModDepthPin.getBuffer() + offset;
-    const float* ring = ringModPin.getBuffer() + offset;
-    const float* ringDepth = ringModDepthPin.getBuffer() + offset;
-    const float* level = levelPin.getBuffer() + offset;
-    const float* sync = syncPin.getBuffer() + offset;
+    const Inputs in = inputsAt(offset);
     const float* morph = morphPin.getBuffer() + offset;
-    const float* warp = warpPin.getBuffer() + offset;
-    const float* warpMod = warpModPin.getBuffer() + offset;
-    const float* warpModDepth = warpModDepthPin.getBuffer() + offset;
     const float* spreadA = spreadAPin.getBuffer() + offset;
     const float* spreadB = spreadBPin.getBuffer() + offset;
-    float* out = signalOutPin.getBuffer() + offset;
 
     const float voicesA = static_cast<float>(waveA_.voices);
     const float voicesB = static_cast<float>(waveB_.voices);
@@ -262,19 +267,19 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, in
     const float gainB = voiceGain_[size_t(std::max(waveB_.code, 0))];
     for (int32_t n = 0; n < count; ++n) {
         const float d = pq::clampOrLow(morph[n], 0.0f, 1.0f);
-        const float c = Level ? level[n] : 1.0f;
+        const float c = Level ? in.level[n] : 1.0f;
         WarpShape shape;
-        if constexpr (Warp) shape = warpShape(warp[n], warpMod[n], warpModDepth[n]);
+        if constexpr (Warp) shape = warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
 
-        if (sync[n] >= 1.0f && !syncLatch_) {
+        if (in.sync[n] >= 1.0f && !syncLatch_) {
             std::fill_n(waveA_.phase.begin(), waveA_.voices, 0.0f);
             std::fill_n(waveB_.phase.begin(), waveB_.voices, 0.0f);
             syncLatch_ = true;
-        } else if (sync[n] < 1.0f) {
+        } else if (in.sync[n] < 1.0f) {
             syncLatch_ = false;
         }
 
-        const float p = pitch[n] + pitchMod[n] * pitchModDepth[n];
+        const float p = in.pitch[n] + in.pitchMod[n] * in.pitchModDepth[n];
         const float pA = p + offsetA_;
         const float pB = p + offsetB_;
         const float s = pB + pA + spreadA[n] + spreadB[n] + voicesA + voicesB;
@@ -291,7 +296,7 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, in
                                             waveB_.tables[size_t(waveB_.tableIndex)].data(), shape.h,
                                             shape.below, shape.above);
         const float k = (sumA * gainA * (1.0f - d) + sumB * gainB * d) * c;
-        out[n] = ringFactor(ring[n], ringDepth[n]) * k;
+        in.out[n] = ringFactor(in.ring[n], in.ringDepth[n]) * k;
     }
 }
 
@@ -309,34 +314,24 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessBOnly(int32_t offset, 
 template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32_t offset, int32_t count) {
     Wave& wave = IsA ? waveA_ : waveB_;
     const float waveOffset = IsA ? offsetA_ : offsetB_;
-    const float* pitch = pitchPin.getBuffer() + offset;
-    const float* pitchMod = pitchModPin.getBuffer() + offset;
-    const float* pitchModDepth = pitchModDepthPin.getBuffer() + offset;
-    const float* ring = ringModPin.getBuffer() + offset;
-    const float* ringDepth = ringModDepthPin.getBuffer() + offset;
-    const float* level = levelPin.getBuffer() + offset;
-    const float* sync = syncPin.getBuffer() + offset;
-    const float* warp = warpPin.getBuffer() + offset;
-    const float* warpMod = warpModPin.getBuffer() + offset;
-    const float* warpModDepth = warpModDepthPin.getBuffer() + offset;
+    const Inputs in = inputsAt(offset);
     const float* spread = (IsA ? spreadAPin : spreadBPin).getBuffer() + offset;
-    float* out = signalOutPin.getBuffer() + offset;
 
     const float voices = static_cast<float>(wave.voices);
     const float gain = voiceGain_[size_t(std::max(wave.code, 0))];
     for (int32_t n = 0; n < count; ++n) {
-        const float c = Level ? level[n] : 1.0f;
+        const float c = Level ? in.level[n] : 1.0f;
         WarpShape shape;
-        if constexpr (Warp) shape = warpShape(warp[n], warpMod[n], warpModDepth[n]);
+        if constexpr (Warp) shape = warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
 
-        if (sync[n] >= 1.0f && !syncLatch_) {
+        if (in.sync[n] >= 1.0f && !syncLatch_) {
             std::fill_n(wave.phase.begin(), wave.voices, 0.0f);
             syncLatch_ = true;
-        } else if (IsA ? sync[n] <= 0.0f : sync[n] < 1.0f) {
+        } else if (IsA ? in.sync[n] <= 0.0f : in.sync[n] < 1.0f) {
             syncLatch_ = false;
         }
 
-        const float pw = pitch[n] + pitchMod[n] * pitchModDepth[n] + waveOffset;
+        const float pw = in.pitch[n] + in.pitchMod[n] * in.pitchModDepth[n] + waveOffset;
         const float s2 = voices + spread[n];
         if (pw != changeMemory_ || s2 != changeMemory2_) {
             setVoices(wave, spread[n], pw);
@@ -347,7 +342,7 @@ template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32
         const float sum =
             playVoices<Warp>(wave.phase.data(), wave.increment.data(), wave.voices,
                              wave.tables[size_t(wave.tableIndex)].data(), shape.h, shape.below, shape.above);
-        const float r = ringFactor(ring[n], ringDepth[n]);
-        out[n] = IsA ? gain * r * (c * sum) : gain * r * (sum * c);
+        const float r = ringFactor(in.ring[n], in.ringDepth[n]);
+        in.out[n] = IsA ? gain * r * (c * sum) : gain * r * (sum * c);
     }
 }

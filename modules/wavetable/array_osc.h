@@ -46,6 +46,14 @@ private:
     template <bool Warp, bool Level> void subProcessBOnly(int32_t offset, int32_t count);
     template <bool Warp, bool Level, bool IsA> void subProcessSingle(int32_t offset, int32_t count);
 
+    // The inputs every routine reads and the output, from a slice's first sample on.
+    struct Inputs {
+        const float *pitch, *pitchMod, *pitchModDepth, *ring, *ringDepth, *level, *sync, *warp, *warpMod,
+            *warpModDepth;
+        float* out;
+    };
+    Inputs inputsAt(int32_t offset);
+
     static SubProcess mixRoutine(bool warp, bool level);
     void takeWave(const BlobInPin& pin, Wave& wave);
     // Table index and voice frequencies of `wave` for centre pitch `pitch` and spread `spread`.
