@@ -1,5 +1,7 @@
 #include "modules/tuner/pq_tuner.h"
 
+#include <cmath>
+
 pqTuner::pqTuner() {
     semitoneSelect.attach(this, 0);
     fineOffset.attach(this, 1);
@@ -11,5 +13,8 @@ void pqTuner::onSetPins() {
     // is done in 64 bits so that no selection value can overflow.
     const float semitones = static_cast<float>(24 - static_cast<int64_t>(semitoneSelect.getValue()));
     const float x = semitones * 0.083333336f + fineOffset.getValue();
+    // A NaN or infinite offset gives no pitch: the output keeps the last one (a NaN would also
+    // never equal the held value and be sent again at every instant).
+    if (!std::isfinite(x)) return;
     pitchOut = x;
 }
