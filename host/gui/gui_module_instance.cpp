@@ -48,8 +48,16 @@ int32_t GuiHost::Graphics::getDrawingFactory(gmpi_gui_api::IMpDrawingFactory** f
 // ---- FaceImage -----------------------------------------------------------------------
 
 bool FaceImage::savePng(const std::string& path) const {
-    if (width <= 0 || height <= 0) return false;
+    // The pixels must fill the image exactly, and cairo must be able to make a surface of
+    // that size (it refuses sides beyond 32767): otherwise nothing is written.
+    if (width <= 0 || height <= 0 ||
+        pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height))
+        return false;
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(surface);
+        return false;
+    }
     cairo_surface_flush(surface);
     unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
@@ -220,6 +228,10 @@ FaceImage GuiModuleInstance::render(int width, int height) {
     arrange({0.0f, 0.0f, w, h});
 
     cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) { // out of memory: a transparent face
+        cairo_surface_destroy(surface);
+        return image;
+    }
     cairo_t* cr = cairo_create(surface);
     {
         CairoDrawingContext context(cr);

@@ -40,7 +40,8 @@ struct FaceImage {
     std::vector<uint32_t> pixels;
 
     uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-    // Writes a PNG; false when the file cannot be written.
+    // Writes a PNG; false when the file cannot be written, or when the pixels do not fill
+    // width × height or cairo cannot hold an image of that size.
     bool savePng(const std::string& path) const;
 };
 

@@ -90,6 +90,27 @@ TEST_F(ClickRectangleFace, LinearColoursComeOutAsTheirSrgbTextAndPngHasTheSize) 
     std::filesystem::remove(path);
 }
 
+TEST(FaceImage, PngOfAnImageThatDoesNotHoldTogetherIsRefused) {
+    const auto path = std::filesystem::temp_directory_path() / "gui_host_test_bad_face.png";
+    struct Case {
+        int width, height;
+        size_t pixels;
+    } cases[] = {
+        {10, 10, 0},       // no pixels at all
+        {10, 10, 99},      // one short
+        {4, 4, 17},        // one too many
+        {40000, 1, 40000}, // wider than cairo allows
+    };
+    for (const auto& c : cases) {
+        pqhost::FaceImage image;
+        image.width = c.width;
+        image.height = c.height;
+        image.pixels.assign(c.pixels, 0xFF00FF00u);
+        EXPECT_FALSE(image.savePng(path.string())) << c.width << "x" << c.height << " " << c.pixels;
+        EXPECT_FALSE(std::filesystem::exists(path));
+    }
+}
+
 TEST_F(ClickRectangleFace, ScriptedClickSendsPressedThroughTheCallback) {
     gui.render(50, 20);
     EXPECT_EQ(gui.pointerUp(0, {5, 5}), gmpi::kMpFail); // no capture yet
