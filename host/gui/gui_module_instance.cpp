@@ -10,36 +10,12 @@ namespace pqhost {
 
 // ---- GuiHost -------------------------------------------------------------------------
 
-int32_t GuiHost::query(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    *out = nullptr;
-    if (iid == gmpi::MP_IID_UI_HOST || iid == gmpi::MP_IID_UNKNOWN)
-        *out = static_cast<gmpi::IMpGuiHost*>(&legacy_);
-    else if (iid == gmpi::MP_IID_UI_HOST2)
-        *out = static_cast<gmpi::IMpGuiHost2*>(&newest_);
-    else if (iid == gmpi_gui_api::MP_IID_GRAPHICS_HOST)
-        *out = static_cast<gmpi_gui_api::IMpGraphicsHost*>(&graphics_);
-    if (*out == nullptr) return gmpi::kMpNoSupport;
-    ++references;
-    return gmpi::kMpOk;
-}
-
-int32_t GuiHost::setPin(int32_t pinId, int32_t size, const void* data) {
+int32_t GuiHost::hostSetPin(int32_t pinId, int32_t size, const void* data) {
     owner_.hostSetPin(pinId, size, data);
     return gmpi::kMpOk;
 }
 
-int32_t GuiHost::Legacy::getFontInfo(const char16_t*, gmpi::FontInfo*, void** font) {
-    if (font != nullptr) *font = nullptr;
-    return gmpi::kMpFail;
-}
-
-int32_t GuiHost::Newest::openUri(const char*, gmpi::IMpResourceStream** out) {
-    if (out != nullptr) *out = nullptr;
-    return gmpi::kMpFail;
-}
-
-int32_t GuiHost::Graphics::getDrawingFactory(gmpi_gui_api::IMpDrawingFactory** factory) {
+int32_t GuiHost::drawingFactory(gmpi_gui_api::IMpDrawingFactory** factory) {
     if (factory == nullptr) return gmpi::kMpFail;
     *factory = createCairoDrawingFactory();
     return gmpi::kMpOk;
