@@ -22,6 +22,16 @@ bool isSpace(char16_t c) {
     return c == u' ' || (c >= u'\t' && c <= u'\r');
 }
 
+// Where the digits of a number start: after leading white space and an optional sign.
+size_t skipSpaceAndSign(const char16_t* text, size_t count, bool& negative) {
+    size_t i = 0;
+    while (i < count && isSpace(text[i]))
+        ++i;
+    negative = false;
+    if (i < count && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    return i;
+}
+
 int hexDigit(char16_t c) {
     if (c >= u'0' && c <= u'9') return c - u'0';
     if (c >= u'a' && c <= u'f') return c - u'a' + 10;
@@ -63,11 +73,8 @@ namespace pq::gui {
 
 uint32_t readHex32(const char16_t* text, size_t count) {
     if (text == nullptr) return 0;
-    size_t i = 0;
-    while (i < count && isSpace(text[i]))
-        ++i;
     bool negative = false;
-    if (i < count && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    size_t i = skipSpaceAndSign(text, count, negative);
     // "0x" counts as a prefix only before a digit; otherwise the 0 is read and x stops it.
     if (i + 2 < count && text[i] == u'0' && (text[i + 1] == u'x' || text[i + 1] == u'X') &&
         hexDigit(text[i + 2]) >= 0)
@@ -88,11 +95,8 @@ uint32_t readHex32(const char16_t* text, size_t count) {
 
 int32_t readDecimal32(const char16_t* text, size_t count) {
     if (text == nullptr) return 0;
-    size_t i = 0;
-    while (i < count && isSpace(text[i]))
-        ++i;
     bool negative = false;
-    if (i < count && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+    size_t i = skipSpaceAndSign(text, count, negative);
     int64_t value = 0;
     for (; i < count && text[i] >= u'0' && text[i] <= u'9'; ++i) {
         value = value * 10 + (text[i] - u'0');
