@@ -59,16 +59,9 @@ public:
     int32_t setPin(int32_t time, int32_t pinId, int32_t size, const void* data) override;
     int32_t setPinStreaming(int32_t time, int32_t pinId, bool streaming) override;
     int32_t sleep() override;
-    int32_t reserved6() override { return gmpi::kMpNoSupport; }
     int32_t getBlockSize(int32_t* size) override;
     int32_t getSampleRate(float* rate) override;
     int32_t getHandle(int32_t* handle) override;
-    int32_t reserved10() override { return gmpi::kMpNoSupport; }
-    int32_t reserved11() override { return gmpi::kMpNoSupport; }
-    int32_t reserved12() override { return gmpi::kMpNoSupport; }
-    int32_t reserved13() override { return gmpi::kMpNoSupport; }
-    int32_t reserved14() override { return gmpi::kMpNoSupport; }
-    int32_t reserved15() override { return gmpi::kMpNoSupport; }
     int32_t allocateSharedMemory(const char16_t* name, void** block, float, int32_t size,
                                  int32_t* needInitialise) override;
     // References the module holds on this object (the host object itself is not deleted

@@ -69,7 +69,6 @@ void setSource(cairo_t* cr, const Color& c, double opacity = 1.0) {
 class SolidBrush final : public Counted<IMpSolidColorBrush>, public BrushSource {
 public:
     explicit SolidBrush(const Color& c) : color_(c) {}
-    int32_t reserved3() override { return gmpi::kMpNoSupport; }
     int32_t setColor(const Color* c) override {
         if (c != nullptr) color_ = *c;
         return gmpi::kMpOk;
@@ -133,7 +132,6 @@ struct PathCommand {
 
 class PathGeometry final : public Counted<IMpPathGeometry> {
 public:
-    int32_t reserved3() override { return gmpi::kMpNoSupport; }
     int32_t openSink(IMpGeometrySink** sink) override;
 
     std::vector<PathCommand> commands;
@@ -218,17 +216,12 @@ public:
     explicit GeometrySink(PathGeometry* geometry) : geometry_(geometry) { geometry_->addRef(); }
     ~GeometrySink() override { geometry_->release(); }
     int32_t beginFigure(Point p, int32_t) override { return add({PathCommand::Begin, p, {}, false}); }
-    int32_t reserved4() override { return gmpi::kMpNoSupport; }
-    int32_t reserved5() override { return gmpi::kMpNoSupport; }
     int32_t endFigure(int32_t end) override { return add({PathCommand::End, {}, {}, end == 1}); }
     int32_t closeSink() override {
         closed_ = true;
         return gmpi::kMpOk;
     }
     int32_t addLine(Point p) override { return add({PathCommand::Line, p, {}, false}); }
-    int32_t reserved9() override { return gmpi::kMpNoSupport; }
-    int32_t reserved10() override { return gmpi::kMpNoSupport; }
-    int32_t reserved11() override { return gmpi::kMpNoSupport; }
     int32_t addArc(const ArcSegment* arc) override {
         if (arc == nullptr) return gmpi::kMpFail;
         return add({PathCommand::Arc, {}, *arc, false});

@@ -39,7 +39,6 @@ public:
     int32_t addRef() override { return 1; }
     int32_t release() override { return 1; }
     int32_t getFactory(gmpi_gui_api::IMpDrawingFactory** factory) override;
-    int32_t reserved4() override { return gmpi::kMpNoSupport; }
     int32_t createSolidColorBrush(const gmpi_gui_api::Color* color,
                                   gmpi_gui_api::IMpSolidColorBrush** brush) override;
     int32_t createGradientStopCollection(const gmpi_gui_api::GradientStop* stops, uint32_t count,
@@ -48,24 +47,13 @@ public:
                                       const gmpi_gui_api::BrushProperties* props,
                                       gmpi_gui_api::IMpGradientStopCollection* stops,
                                       gmpi_gui_api::IMpLinearGradientBrush** brush) override;
-    int32_t reserved8() override { return gmpi::kMpNoSupport; }
     int32_t drawLine(gmpi_gui_api::Point a, gmpi_gui_api::Point b, gmpi_gui_api::IMpBrush* brush, float width,
                      gmpi::IMpUnknown* strokeStyle) override;
-    int32_t reserved10() override { return gmpi::kMpNoSupport; }
-    int32_t reserved11() override { return gmpi::kMpNoSupport; }
-    int32_t reserved12() override { return gmpi::kMpNoSupport; }
-    int32_t reserved13() override { return gmpi::kMpNoSupport; }
-    int32_t reserved14() override { return gmpi::kMpNoSupport; }
-    int32_t reserved15() override { return gmpi::kMpNoSupport; }
-    int32_t reserved16() override { return gmpi::kMpNoSupport; }
     int32_t fillGeometry(gmpi_gui_api::IMpPathGeometry* geometry, gmpi_gui_api::IMpBrush* brush,
                          gmpi_gui_api::IMpBrush* opacityBrush) override;
-    int32_t reserved18() override { return gmpi::kMpNoSupport; }
     int32_t drawText(const char* utf8, int32_t bytes, gmpi_gui_api::IMpTextFormat* format,
                      const gmpi_gui_api::Rect* layout, gmpi_gui_api::IMpBrush* brush,
                      int32_t options) override;
-    int32_t reserved20() override { return gmpi::kMpNoSupport; }
-    int32_t reserved21() override { return gmpi::kMpNoSupport; }
     int32_t pushAxisAlignedClip(const gmpi_gui_api::Rect* clip) override;
     int32_t popAxisAlignedClip() override;
 

@@ -70,10 +70,6 @@ private:
         int32_t setPin(int32_t pinId, int32_t size, const void* data, int32_t) override {
             return this->h.owner().hostSetPin(pinId, size, data);
         }
-        int32_t reserved4() override { return gmpi::kMpNoSupport; }
-        int32_t reserved5() override { return gmpi::kMpNoSupport; }
-        int32_t reserved6() override { return gmpi::kMpNoSupport; }
-        int32_t reserved7() override { return gmpi::kMpNoSupport; }
     };
 
     struct Legacy final : PinService<gmpi::IMpGuiHost> {
@@ -98,7 +94,6 @@ private:
 
     struct Graphics final : Service<gmpi_gui_api::IMpGraphicsHost> {
         using Service<gmpi_gui_api::IMpGraphicsHost>::Service;
-        int32_t reserved3() override { return gmpi::kMpNoSupport; }
         // *factory: a new drawing factory with one reference (the caller's), or null.
         int32_t getDrawingFactory(gmpi_gui_api::IMpDrawingFactory** factory) override {
             return this->h.owner().drawingFactory(factory);
@@ -107,7 +102,6 @@ private:
             ++this->h.invalidations;
             return gmpi::kMpOk;
         }
-        int32_t reserved6() override { return gmpi::kMpNoSupport; }
         int32_t setCapture() override {
             this->h.captured = true;
             return gmpi::kMpOk;

@@ -4,6 +4,7 @@
 // data, so that the Itanium C++ ABI lays out exactly the host's slot tables. Slots that the
 // host never names are kept as placeholders so that later slots keep their numbers.
 // Virtual destructors of implementation classes come after every host-facing slot.
+// Placeholder slots of the interfaces a host implements answer kMpNoSupport by default.
 //
 // Threads: audio-module calls arrive on the host's audio thread, GUI-module calls on its GUI
 // thread; one object is never called from two threads at once. Ownership of returned
@@ -38,7 +39,9 @@ struct Guid {
 };
 static_assert(sizeof(Guid) == 16);
 
-inline bool operator==(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof(Guid)) == 0; }
+inline bool operator==(const Guid& a, const Guid& b) {
+    return std::memcmp(&a, &b, sizeof(Guid)) == 0;
+}
 
 // {00000000-0000-C000-0000-000000000046}
 inline constexpr Guid MP_IID_UNKNOWN = {0x00000000, 0x0000, 0xC000, {0, 0, 0, 0, 0, 0, 0, 0x46}};
@@ -54,12 +57,12 @@ public:
 
 // Event record of IMpPlugin::process, a singly linked list sorted by time (40 bytes).
 struct MpEvent {
-    int32_t time;   // sample offset within the block
-    int32_t type;   // one of the kEvent... codes
-    int32_t pinId;  // target pin (types 100 to 103)
-    int32_t size;   // payload byte count (type 100)
-    int32_t data[2];  // payload when extraData is null (up to 8 bytes)
-    char* extraData;  // payload when it does not fit inline
+    int32_t time;    // sample offset within the block
+    int32_t type;    // one of the kEvent... codes
+    int32_t pinId;   // target pin (types 100 to 103)
+    int32_t size;    // payload byte count (type 100)
+    int32_t data[2]; // payload when extraData is null (up to 8 bytes)
+    char* extraData; // payload when it does not fit inline
     MpEvent* next;
 };
 static_assert(sizeof(MpEvent) == 40);
@@ -68,7 +71,7 @@ enum : int32_t {
     kEventPinSet = 100,
     kEventPinStreamingStart = 101,
     kEventPinStreamingStop = 102,
-    kEventPinOther = 103,  // forwarded to the pin only
+    kEventPinOther = 103, // forwarded to the pin only
     kEventGraphStart = 104,
 };
 

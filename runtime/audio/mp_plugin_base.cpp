@@ -13,7 +13,6 @@ public:
     int32_t setPin(int32_t, int32_t, int32_t, const void*) override { return gmpi::kMpFail; }
     int32_t setPinStreaming(int32_t, int32_t, bool) override { return gmpi::kMpFail; }
     int32_t sleep() override { return gmpi::kMpFail; }
-    int32_t reserved6() override { return gmpi::kMpNoSupport; }
     int32_t getBlockSize(int32_t* size) override {
         if (size) *size = 1;
         return gmpi::kMpFail;
@@ -26,12 +25,6 @@ public:
         if (handle) *handle = 0;
         return gmpi::kMpFail;
     }
-    int32_t reserved10() override { return gmpi::kMpNoSupport; }
-    int32_t reserved11() override { return gmpi::kMpNoSupport; }
-    int32_t reserved12() override { return gmpi::kMpNoSupport; }
-    int32_t reserved13() override { return gmpi::kMpNoSupport; }
-    int32_t reserved14() override { return gmpi::kMpNoSupport; }
-    int32_t reserved15() override { return gmpi::kMpNoSupport; }
     int32_t allocateSharedMemory(const char16_t*, void** block, float, int32_t, int32_t* needInit) override {
         if (block) *block = nullptr;
         if (needInit) *needInit = 0;
@@ -86,7 +79,9 @@ int32_t MpPluginBase::queryInterface(const gmpi::Guid& iid, void** out) {
     return gmpi::kMpNoSupport;
 }
 
-int32_t MpPluginBase::attachHost(gmpi::IMpUnknown* host) { return queryAudioHost(host, host_, hostAttached_); }
+int32_t MpPluginBase::attachHost(gmpi::IMpUnknown* host) {
+    return queryAudioHost(host, host_, hostAttached_);
+}
 
 #else
 
@@ -106,7 +101,9 @@ int32_t MpPluginBase::queryInterface(const gmpi::Guid& iid, void** out) {
     return gmpi::kMpNoSupport;
 }
 
-int32_t MpPluginBase::setHost(gmpi::IMpUnknown* host) { return queryAudioHost(host, host_, hostAttached_); }
+int32_t MpPluginBase::setHost(gmpi::IMpUnknown* host) {
+    return queryAudioHost(host, host_, hostAttached_);
+}
 
 // Each entry forwards to the other so that a module may override either; the guard stops
 // the round trip, so with no override the answer is 0.

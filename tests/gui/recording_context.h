@@ -42,7 +42,6 @@ public:
         *f = new Factory(*this);
         return gmpi::kMpOk;
     }
-    int32_t reserved4() override { return gmpi::kMpNoSupport; }
     int32_t createSolidColorBrush(const Color* c, IMpSolidColorBrush** b) override {
         calls.push_back("solid " + colour(*c));
         *b = new Solid(*this);
@@ -68,31 +67,20 @@ public:
         *b = new Plain<IMpLinearGradientBrush>(*this);
         return gmpi::kMpOk;
     }
-    int32_t reserved8() override { return gmpi::kMpNoSupport; }
     int32_t drawLine(Point a, Point b, IMpBrush*, float w, IMpUnknown*) override {
         calls.push_back("drawLine " + num(a.x) + " " + num(a.y) + " " + num(b.x) + " " + num(b.y) + " " +
                         num(w));
         return gmpi::kMpOk;
     }
-    int32_t reserved10() override { return gmpi::kMpNoSupport; }
-    int32_t reserved11() override { return gmpi::kMpNoSupport; }
-    int32_t reserved12() override { return gmpi::kMpNoSupport; }
-    int32_t reserved13() override { return gmpi::kMpNoSupport; }
-    int32_t reserved14() override { return gmpi::kMpNoSupport; }
-    int32_t reserved15() override { return gmpi::kMpNoSupport; }
-    int32_t reserved16() override { return gmpi::kMpNoSupport; }
     int32_t fillGeometry(IMpPathGeometry*, IMpBrush*, IMpBrush* opacity) override {
         calls.push_back(opacity == nullptr ? "fill" : "fill with opacity brush");
         return gmpi::kMpOk;
     }
-    int32_t reserved18() override { return gmpi::kMpNoSupport; }
     int32_t drawText(const char* utf8, int32_t bytes, IMpTextFormat*, const Rect*, IMpBrush*,
                      int32_t) override {
         calls.push_back("text " + std::string(utf8, static_cast<size_t>(bytes)));
         return gmpi::kMpOk;
     }
-    int32_t reserved20() override { return gmpi::kMpNoSupport; }
-    int32_t reserved21() override { return gmpi::kMpNoSupport; }
     int32_t pushAxisAlignedClip(const Rect*) override { return gmpi::kMpOk; }
     int32_t popAxisAlignedClip() override { return gmpi::kMpOk; }
 
@@ -128,7 +116,6 @@ private:
     template <class I> struct Plain final : Counted<I> { using Counted<I>::Counted; };
     struct Solid final : Counted<IMpSolidColorBrush> {
         using Counted::Counted;
-        int32_t reserved3() override { return gmpi::kMpNoSupport; }
         int32_t setColor(const Color* c) override {
             ctx.calls.push_back("setColor " + colour(*c));
             return gmpi::kMpOk;
@@ -140,8 +127,6 @@ private:
             ctx.calls.push_back("begin " + num(p.x) + " " + num(p.y) + " " + std::to_string(b));
             return gmpi::kMpOk;
         }
-        int32_t reserved4() override { return gmpi::kMpNoSupport; }
-        int32_t reserved5() override { return gmpi::kMpNoSupport; }
         int32_t endFigure(int32_t e) override {
             ctx.calls.push_back("end " + std::to_string(e));
             return gmpi::kMpOk;
@@ -154,9 +139,6 @@ private:
             ctx.calls.push_back("line " + num(p.x) + " " + num(p.y));
             return gmpi::kMpOk;
         }
-        int32_t reserved9() override { return gmpi::kMpNoSupport; }
-        int32_t reserved10() override { return gmpi::kMpNoSupport; }
-        int32_t reserved11() override { return gmpi::kMpNoSupport; }
         int32_t addArc(const ArcSegment* a) override {
             ctx.calls.push_back("arc " + num(a->end.x) + " " + num(a->end.y) + " r " + num(a->radii.width) +
                                 " " + num(a->radii.height) + " rot " + num(a->rotation) + " sweep " +
@@ -166,7 +148,6 @@ private:
     };
     struct Geometry final : Counted<IMpPathGeometry> {
         using Counted::Counted;
-        int32_t reserved3() override { return gmpi::kMpNoSupport; }
         int32_t openSink(IMpGeometrySink** s) override {
             *s = new Sink(ctx);
             return gmpi::kMpOk;
