@@ -3,6 +3,9 @@
 //   pqhost info <library>                 SDK version and text, and every catalogued module it creates
 //   pqhost render <patch.json> -o <file.wav> [--plugins <dir>]
 //                                         renders a patch's outputs to a 32-bit float WAV file
+//   pqhost validate <library> [--seed N] [--rounds N]
+//                                         drives every module with good and hostile input, each in
+//                                         a process of its own; a crash is reported with its seed
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,11 +20,53 @@
 #include "host/patch.h"
 #include "host/patch_runner.h"
 #include "host/plugin_library.h"
+#include "host/validate.h"
 
 namespace {
 
 const char* kUsage = "usage: pqhost info <library.so>\n"
-                     "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n";
+                     "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n"
+                     "       pqhost validate <library.so> [--seed N] [--rounds N]\n";
+
+// A whole number from the command line, or a clear error.
+long wholeArgument(const std::string& option, const std::string& text, long low, long high) {
+    size_t used = 0;
+    long value = 0;
+    try {
+        value = std::stol(text, &used);
+    } catch (const std::exception&) {
+        used = 0;
+    }
+    if (used != text.size() || text.empty() || value < low || value > high)
+        throw pqhost::HostError(option + " takes a whole number from " + std::to_string(low) + " to " +
+                                std::to_string(high) + ", not '" + text + "'");
+    return value;
+}
+
+int validate(const std::vector<std::string>& args) {
+    std::string library;
+    uint32_t seed = 1;
+    int rounds = 300;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--seed" && i + 1 < args.size())
+            seed = static_cast<uint32_t>(wholeArgument("--seed", args[++i], 0, 4294967295L));
+        else if (args[i] == "--rounds" && i + 1 < args.size())
+            rounds = static_cast<int>(wholeArgument("--rounds", args[++i], 1, 1000000));
+        else if (library.empty() && !args[i].empty() && args[i][0] != '-')
+            library = args[i];
+        else
+            throw pqhost::HostError("validate: unexpected argument '" + args[i] + "'");
+    }
+    if (library.empty()) throw pqhost::HostError("validate: needs a library");
+    std::vector<std::string> validated;
+    const auto findings = pqhost::validateLibrary(library, seed, rounds, &validated);
+    for (const auto& finding : findings)
+        std::printf("FAILED module %s: %s (reproduce: pqhost validate %s --seed %u --rounds %d)\n",
+                    finding.module.c_str(), finding.what.c_str(), library.c_str(), seed, rounds);
+    std::printf("validated %zu module(s) of %s, %d rounds each, seed %u: %zu failed\n", validated.size(),
+                library.c_str(), rounds, seed, findings.size());
+    return findings.empty() ? 0 : 1;
+}
 
 // Deliverables named in patches are found beside the program, in plugins/.
 std::filesystem::path defaultPluginDir() {
@@ -122,6 +167,7 @@ int main(int argc, char** argv) {
     try {
         if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
         if (argc >= 2 && std::strcmp(argv[1], "render") == 0) return render({argv + 2, argv + argc});
+        if (argc >= 2 && std::strcmp(argv[1], "validate") == 0) return validate({argv + 2, argv + argc});
         std::fputs(kUsage, stderr);
         return 2;
     } catch (const pqhost::HostError& e) {

@@ -1,0 +1,239 @@
+#include "host/validate.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <csignal>
+#include <cstring>
+#include <limits>
+#include <random>
+
+#include "host/audio_instance.h"
+#include "host/gui/gui_module_instance.h"
+#include "host/host_error.h"
+#include "host/plugin_library.h"
+
+namespace pqhost {
+namespace {
+
+class Hostile {
+public:
+    explicit Hostile(uint32_t seed) : rng_(seed) {}
+
+    int32_t below(int32_t n) { return std::uniform_int_distribution<int32_t>(0, n - 1)(rng_); }
+    bool chance(int percent) { return below(100) < percent; }
+
+    float number() {
+        switch (below(10)) {
+        case 0:
+            return std::numeric_limits<float>::quiet_NaN();
+        case 1:
+            return below(2) ? std::numeric_limits<float>::infinity()
+                            : -std::numeric_limits<float>::infinity();
+        case 2:
+            return below(2) ? 3.0e38f : -3.0e38f;
+        case 3:
+            return static_cast<float>(below(2000) - 1000);
+        case 4:
+            return 0.0f;
+        default:
+            return std::uniform_real_distribution<float>(-2.0f, 2.0f)(rng_);
+        }
+    }
+    int32_t whole() {
+        switch (below(6)) {
+        case 0:
+            return std::numeric_limits<int32_t>::min();
+        case 1:
+            return std::numeric_limits<int32_t>::max();
+        case 2:
+            return below(2000) - 1000;
+        default:
+            return below(12) - 2;
+        }
+    }
+    // A payload of 0 to 16 bytes or, now and then, a long one (a wave, a text).
+    std::vector<uint8_t> payload() {
+        size_t size = chance(15) ? size_t(below(20000)) : size_t(below(17));
+        std::vector<uint8_t> bytes(size);
+        if (chance(50)) {
+            for (size_t i = 0; i + 4 <= size; i += 4) {
+                const float f = number();
+                std::memcpy(&bytes[i], &f, 4);
+            }
+        } else {
+            for (auto& b : bytes)
+                b = static_cast<uint8_t>(below(256));
+        }
+        return bytes;
+    }
+    int32_t pinId(const ModuleInfo& module) {
+        if (chance(10)) return below(2) ? whole() : int32_t(module.pins.size()) + below(5);
+        return module.pins.empty() ? 0 : module.pins[size_t(below(int32_t(module.pins.size())))].id;
+    }
+
+private:
+    std::mt19937 rng_;
+};
+
+void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
+    const float rates[] = {22050.0f, 44100.0f, 48000.0f, 96000.0f};
+    const int32_t blockSize = h.chance(20) ? 1 : 1 + h.below(512);
+    AudioEngine engine(rates[h.below(4)], blockSize);
+    for (int creation = 0; creation < 2; ++creation) {
+        AudioInstance instance(engine, toUtf8(module.id));
+        gmpi::IMpUnknown* object = nullptr;
+        const bool viaHost = creation == 1 || library.factory2() == nullptr;
+        const int32_t result = viaHost ? library.createInstance(module.id, 0, instance.hostObject(), &object)
+                                       : library.createInstance2(module.id, 0, &object);
+        if (result != gmpi::kMpOk) throw HostError("creation failed with " + std::to_string(result));
+        instance.attach(object, viaHost);
+        for (const PinInfo& pin : module.pins)
+            if (pin.datatype == 5) instance.addAudioPin(pin.id);
+        instance.setBufferResult(h.whole(), nullptr);
+        instance.open();
+        instance.queueGraphStart();
+        std::vector<gmpi::MpEvent> events;
+        std::vector<std::vector<uint8_t>> payloads;
+        for (int round = 0; round < rounds; ++round) {
+            for (const PinInfo& pin : module.pins) {
+                if (pin.datatype != 5 || pin.direction != 0) continue;
+                float* buffer = instance.buffer(pin.id);
+                const float constant = h.number();
+                const bool varies = h.chance(30);
+                for (int32_t i = 0; i < blockSize; ++i)
+                    buffer[i] = varies ? h.number() : constant;
+            }
+            const int32_t count = h.chance(5) ? h.below(blockSize + 1) : blockSize;
+            const int n = h.below(6);
+            events.assign(size_t(n), gmpi::MpEvent{});
+            payloads.assign(size_t(n), {});
+            for (int i = 0; i < n; ++i) {
+                gmpi::MpEvent& e = events[size_t(i)];
+                e.time = h.chance(10) ? h.whole() : h.below(count + 1);
+                e.type = h.chance(5) ? h.whole() : 100 + h.below(5);
+                e.pinId = h.pinId(module);
+                payloads[size_t(i)] = h.payload();
+                e.size = h.chance(5) ? h.whole() : int32_t(payloads[size_t(i)].size());
+                if (payloads[size_t(i)].size() <= 8) {
+                    // A size beyond the inline bytes must be cut to them by the module.
+                    if (!payloads[size_t(i)].empty())
+                        std::memcpy(e.data, payloads[size_t(i)].data(), payloads[size_t(i)].size());
+                    e.extraData = nullptr;
+                } else {
+                    e.extraData = reinterpret_cast<char*>(payloads[size_t(i)].data());
+                    // Extra data is read as far as the size says: a host never overstates it.
+                    e.size = std::clamp<int32_t>(e.size, 0, int32_t(payloads[size_t(i)].size()));
+                }
+                e.next = i + 1 < n ? &events[size_t(i) + 1] : nullptr;
+            }
+            instance.processRaw(count, n > 0 ? events.data() : nullptr);
+            if (h.chance(20)) instance.runBlock(); // the host's own, well-formed path
+        }
+    }
+}
+
+void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
+    GuiModuleInstance gui;
+    gmpi::IMpUnknown* object = nullptr;
+    const int32_t result = module.subtype == 2 && library.factory2()
+                               ? library.createInstance2(module.id, module.subtype, &object)
+                               : library.createInstance(module.id, module.subtype, gui.hostObject(), &object);
+    if (result != gmpi::kMpOk || !gui.attach(object, module.subtype))
+        throw HostError("creation failed with " + std::to_string(result));
+    for (int round = 0; round < rounds; ++round) {
+        const std::vector<uint8_t> bytes = h.payload();
+        const int32_t size = h.chance(5) ? h.whole() : int32_t(bytes.size());
+        gui.deliver(h.pinId(module), bytes.empty() ? nullptr : bytes.data(),
+                    bytes.empty() ? 0 : std::min(size, int32_t(bytes.size())));
+        const gmpi_gui_api::Point point{h.number(), h.number()};
+        const int32_t flags = h.chance(30) ? gmpi_gui_api::kPointerFlagShift : h.whole();
+        switch (h.below(8)) {
+        case 0:
+            gui.pointerDown(flags, point);
+            break;
+        case 1:
+            gui.pointerMove(flags, point);
+            break;
+        case 2:
+            gui.pointerUp(flags, point);
+            break;
+        case 3:
+            gui.measure({h.number(), h.number()});
+            break;
+        case 4:
+            gui.arrange({h.number(), h.number(), h.number(), h.number()});
+            break;
+        case 5:
+            gui.render(1 + h.below(64), 1 + h.below(64));
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::string describe(const ModuleInfo& module) {
+    return "\"" + toUtf8(module.id) + "\" subtype " + std::to_string(module.subtype);
+}
+
+} // namespace
+
+void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, uint32_t seed, int rounds) {
+    PluginLibrary library(libraryPath);
+    Hostile hostile(seed);
+    if (module.subtype == 0)
+        exerciseAudio(library, module, hostile, rounds);
+    else
+        exerciseGui(library, module, hostile, rounds);
+}
+
+std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, uint32_t seed, int rounds,
+                                               std::vector<std::string>* validated,
+                                               const ModuleExerciser& exerciser) {
+    std::vector<const ModuleInfo*> present;
+    {
+        PluginLibrary library(libraryPath);
+        for (const ModuleInfo& module : catalogue()) {
+            gmpi::IMpUnknown* object = nullptr;
+            int32_t result = library.createInstance2(module.id, module.subtype, &object);
+            if (result == gmpi::kMpNoSupport && library.factory2() == nullptr)
+                result = library.createInstance(module.id, module.subtype, nullptr, &object);
+            if (object != nullptr) object->release();
+            if (result != gmpi::kMpNoSupport) present.push_back(&module);
+        }
+    }
+    std::vector<ValidationFinding> findings;
+    for (const ModuleInfo* module : present) {
+        if (validated) validated->push_back(describe(*module));
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child < 0) throw HostError("cannot start a process to validate " + describe(*module));
+        if (child == 0) {
+            int code = 0;
+            try {
+                exerciser(libraryPath, *module, seed, rounds);
+            } catch (const std::exception& e) {
+                std::fprintf(stderr, "pqhost: %s: %s\n", describe(*module).c_str(), e.what());
+                code = 3;
+            }
+            std::fflush(nullptr);
+            ::_exit(code);
+        }
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+        if (WIFSIGNALED(status))
+            findings.push_back({describe(*module), std::string("crashed: ") + ::strsignal(WTERMSIG(status))});
+        else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+            findings.push_back(
+                {describe(*module), "failed with exit code " + std::to_string(WEXITSTATUS(status))});
+    }
+    return findings;
+}
+
+} // namespace pqhost

@@ -1,0 +1,48 @@
+// The validator: every deliverable survives hostile input, and a module that crashes or
+// fails is reported without ending the run.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+#include "host/host_error.h"
+#include "host/validate.h"
+
+namespace {
+
+TEST(Validate, EveryDeliverableSurvivesHostileInput) {
+    int libraries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(PQ_PLUGIN_DIR)) {
+        if (entry.path().extension() != ".so") continue;
+        ++libraries;
+        std::vector<std::string> validated;
+        for (const uint32_t seed : {1u, 2u}) {
+            const auto findings = pqhost::validateLibrary(entry.path().string(), seed, 150, &validated);
+            for (const auto& f : findings)
+                ADD_FAILURE() << entry.path() << " seed " << seed << ": " << f.module << " " << f.what;
+        }
+        EXPECT_FALSE(validated.empty()) << entry.path();
+    }
+    EXPECT_GE(libraries, 2);
+}
+
+TEST(Validate, CrashesAndFailuresAreFindingsAndTheRunGoesOn) {
+    std::vector<std::string> validated;
+    const auto findings =
+        pqhost::validateLibrary(std::string(PQ_PLUGIN_DIR) + "/pq_Modules.so", 7, 1, &validated,
+                                [](const std::string&, const pqhost::ModuleInfo& module, uint32_t, int) {
+                                    if (module.className == "pqTuner") std::abort();
+                                    if (module.className == "Envelope3") throw std::runtime_error("a fault");
+                                });
+    ASSERT_EQ(findings.size(), 2u);
+    EXPECT_EQ(findings[0].module, "\"pq Tuner\" subtype 0");
+    EXPECT_THAT(findings[0].what, ::testing::StartsWith("crashed: "));
+    EXPECT_EQ(findings[1].module, "\"PQADSR3\" subtype 0");
+    EXPECT_EQ(findings[1].what, "failed with exit code 3");
+    EXPECT_EQ(validated.size(), 9u); // the modules after the crash were validated too
+    EXPECT_THROW(pqhost::validateLibrary("/nonexistent.so", 1, 1), pqhost::HostError);
+}
+
+} // namespace
