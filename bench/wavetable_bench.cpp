@@ -17,7 +17,7 @@
 
 #include "host/audio_instance.h"
 #include "modules/wavetable/array_osc.h"
-#include "modules/wavetable/spectral.h"
+#include "modules/wavetable/band_tables.h"
 #include "tests/support/direct_module.h"
 
 #if PQ_BENCH_FFTW

@@ -13,7 +13,7 @@
 #include <array>
 #include <vector>
 
-#include "modules/wavetable/spectral.h"
+#include "modules/wavetable/band_tables.h"
 #include "runtime/audio/mp_pins.h"
 
 class ArrayOsc : public MpBase {

@@ -1,4 +1,4 @@
-#include "modules/wavetable/spectral.h"
+#include "modules/wavetable/band_tables.h"
 
 #include <algorithm>
 #include <bit>

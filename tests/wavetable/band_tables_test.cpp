@@ -6,7 +6,7 @@
 #include <numbers>
 #include <random>
 
-#include "modules/wavetable/spectral.h"
+#include "modules/wavetable/band_tables.h"
 #include "tests/wavetable/wave_rig.h"
 
 namespace {
