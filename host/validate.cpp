@@ -178,7 +178,12 @@ void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, i
 }
 
 std::string describe(const ModuleInfo& module) {
-    return "\"" + toUtf8(module.id) + "\" subtype " + std::to_string(module.subtype);
+    // Built by appending: GCC 12 at -O3 takes a literal + temporary string for an overlap.
+    std::string text = "\"";
+    text += toUtf8(module.id);
+    text += "\" subtype ";
+    text += std::to_string(module.subtype);
+    return text;
 }
 
 } // namespace
