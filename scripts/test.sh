@@ -1,17 +1,17 @@
 #!/usr/bin/env bash
-# Builds and runs every test, in the normal build and under the address and
-# undefined-behaviour sanitizers.
+# Builds the benchmarks, then builds and runs every test, in the normal build and under the
+# address and undefined-behaviour sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 jobs="${PQ_JOBS:-2}"
+# The benchmarks are not run here (their figures need a quiet machine), but they must build.
+echo "== bench build =="
+cmake --preset bench >/dev/null
+cmake --build --preset bench -j "$jobs" --target wavetable_bench
 for preset in default asan; do
     echo "== ${preset} build =="
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" -j "$jobs"
     ctest --preset "$preset" -j "$jobs"
 done
-# The benchmarks are not run here (their figures need a quiet machine), but they must build.
-echo "== bench build =="
-cmake --preset bench >/dev/null
-cmake --build --preset bench -j "$jobs" --target wavetable_bench
