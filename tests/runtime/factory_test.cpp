@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "runtime/audio/mp_registration.h"
+#include "runtime/runtime.h"
 #include "tests/runtime/test_module.h"
 
 namespace {

@@ -1,0 +1,39 @@
+// The module runtime: where everything is.
+//
+// The boundary (shared with every host; slot order is the contract):
+//   runtime/audio/mp_abi.h           Guid, IMpUnknown, result codes, subtypes, MpEvent
+//   runtime/audio/mp_interfaces.h    IMpFactory, IMpFactory2, IMpAudioHost, IMpPlugin, IMpPlugin2
+//   runtime/gui/mp_gui_interfaces.h  IMpUserInterface, IMpUserInterface2(B), IString, IMpGuiHost(2),
+//                                    drawing (gmpi_gui_api), IMpGraphics2, composited faces
+//
+// The audio side:
+//   runtime/audio/mp_factory.h       MpFactory and its registry, MP_GetFactory
+//   runtime/audio/mp_registration.h  PQ_REGISTER_MODULE, used by each deliverable's registration list
+//   runtime/audio/mp_plugin_base.h   MpPluginBase: interfaces, reference count, host
+//   runtime/audio/mp_base.h          MpBase: block splitting, instants, block routines, sleeping
+//   runtime/audio/mp_pins.h          AudioInPin, AudioOutPin, MpControlPin (int, float, MpBlob)
+//
+// The GUI side:
+//   runtime/gui/mp_gui_pins.h        MpGuiPin<T>, StringGuiPin, change routines, GuiPinOwner
+//   runtime/gui/mp_gui_base.h        MpGuiBase: legacy modules
+//   runtime/gui/mp_gui_base2.h       MpGuiBase2, QmGuiInvisibleBase, MpGuiGfxBase: newest modules, faces
+//   runtime/gui/mp_gui_drawing.h     MpString, srgbToLinearTable, colorFromArgbText, drawing wrappers
+//
+// Editions (runtime/audio/edition.h). Every runtime and module source is compiled once per
+// edition; a deliverable picks one in libraries/<name>/CMakeLists.txt:
+//   newest  (pq_Modules): IMpFactory2; audio modules IMpPlugin + IMpPlugin2 + setHost, count
+//           from 1; GUI modules IMpUserInterface2B / IMpGraphics2 or the legacy base with
+//           IoldSchoolInitialisation.
+//   earlier (single-module libraries): IMpFactory only, keyed by identifier with one create
+//           function per subtype; the host is handed to the new module, counts start at 0;
+//           legacy GUI pins hold their routine and count a NaN as different.
+// Module-level differences of the single-module builds test pq::kSingleModuleBuild by name.
+//
+// Threads: audio-module calls come on the host's audio thread, GUI-module calls on its GUI
+// thread; nothing in the runtime locks. Objects handed across the boundary carry one
+// reference for the receiver.
+#pragma once
+
+#include "runtime/audio/mp_abi.h"
+#include "runtime/audio/mp_interfaces.h"
+#include "runtime/gui/mp_gui_interfaces.h"
