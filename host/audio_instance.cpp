@@ -10,9 +10,10 @@ namespace pqhost {
 void* AudioEngine::sharedBlock(const std::u16string& name, int32_t size, bool& needInitialise) {
     auto it = shared_.find(name);
     needInitialise = it == shared_.end();
-    if (needInitialise) it = shared_.emplace(name, std::vector<std::byte>(size_t(std::max(size, 0)))).first;
-    // A later caller asking for more than the first one gets the larger block, contents kept.
-    if (it->second.size() < size_t(std::max(size, 0))) it->second.resize(size_t(size));
+    // Blocks never move: earlier callers keep their pointer. A later caller asking for more
+    // than the block holds gets none.
+    if (needInitialise) it = shared_.emplace(name, std::vector<std::byte>(size_t(std::max(size, 1)))).first;
+    if (it->second.size() < size_t(std::max(size, 0))) return nullptr;
     return it->second.data();
 }
 
@@ -85,7 +86,7 @@ int32_t AudioModuleHost::allocateSharedMemory(const char16_t* name, void** block
     bool fresh = false;
     *block = owner_.engine_.sharedBlock(name, size, fresh);
     *needInitialise = fresh ? 1 : 0;
-    return gmpi::kMpOk;
+    return *block != nullptr ? gmpi::kMpOk : gmpi::kMpFail;
 }
 
 AudioInstance::AudioInstance(AudioEngine& engine, std::string name)
@@ -165,7 +166,9 @@ bool AudioInstance::runBlock(int32_t count) {
     for (size_t i = 0; i < events.size(); ++i) {
         gmpi::MpEvent& e = eventStorage_[i];
         const Pending& p = events[i];
-        e.time = p.time;
+        // Every event lies inside the block: a value sent late in a longer block, or at a
+        // time before it, arrives at the nearest sample this block has (the order stays).
+        e.time = std::clamp(p.time, 0, std::max(count - 1, 0));
         e.type = p.type;
         e.pinId = p.pinId;
         e.size = static_cast<int32_t>(p.bytes.size());

@@ -22,6 +22,8 @@ public:
     int32_t blockSize() const { return blockSize_; }
 
     // A block of at least `size` bytes under `name`; needInitialise is true for a new block.
+    // A block keeps its place and size for the engine's life: null when `size` exceeds the
+    // size of the existing block of that name.
     void* sharedBlock(const std::u16string& name, int32_t size, bool& needInitialise);
     size_t sharedBlockCount() const { return shared_.size(); }
 

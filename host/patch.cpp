@@ -17,6 +17,9 @@ namespace {
 
 using nlohmann::json;
 
+constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 4096;
+constexpr int64_t kFacePixelLimit = int64_t(1) << 27;
+
 // Audio to audio and control to control of one type; GUI values also reach audio-module
 // inputs, numbers and bools as numbers, blobs as blobs. Audio modules do not feed GUI pins.
 bool connectable(int32_t fromSubtype, int32_t from, int32_t toSubtype, int32_t to) {
@@ -42,6 +45,7 @@ private:
     }
     const json& member(const json& object, const char* key, const std::string& place) const;
     double number(const json& value, const std::string& place) const;
+    float singleFloat(const json& value, const std::string& place) const;
     PinRef pinRef(const json& value, const std::string& place) const;
     std::vector<uint8_t> valueBytes(const PinInfo& pin, int32_t subtype, const json& value,
                                     const std::string& place) const;
@@ -57,6 +61,7 @@ private:
     std::filesystem::path pluginDir_;
     Patch patch_;
     std::map<std::string, size_t> byName_;
+    int64_t facePixels_ = 0;
 };
 
 const json& Reader::member(const json& object, const char* key, const std::string& place) const {
@@ -66,11 +71,33 @@ const json& Reader::member(const json& object, const char* key, const std::strin
     return *it;
 }
 
+// A value as an error message shows it: scalars as written (long ones cut), containers by
+// kind, so that a message stays one short line whatever the file holds.
+std::string shown(const json& value) {
+    if (value.is_array()) return "a list";
+    if (value.is_object()) return "an object";
+    std::string text = value.dump(-1, ' ', false, json::error_handler_t::replace);
+    if (text.size() > 60) text = text.substr(0, 57) + "...";
+    return text;
+}
+
+std::string shown(const std::string& text) {
+    return shown(json(text));
+}
+
 double Reader::number(const json& value, const std::string& place) const {
-    if (!value.is_number()) fail(place, "expected a number, found " + value.dump());
+    if (!value.is_number()) fail(place, "expected a number, found " + shown(value));
     const double v = value.get<double>();
     if (!std::isfinite(v)) fail(place, "expected a finite number");
     return v;
+}
+
+// A number that a 32-bit float holds.
+float Reader::singleFloat(const json& value, const std::string& place) const {
+    const double v = number(value, place);
+    if (std::fabs(v) > double(std::numeric_limits<float>::max()))
+        fail(place, shown(value) + " lies beyond the range of a 32-bit float");
+    return static_cast<float>(v);
 }
 
 int64_t Reader::sampleAt(double seconds, const std::string& place) const {
@@ -85,14 +112,14 @@ PinRef Reader::pinRef(const json& value, const std::string& place) const {
     if (!value.is_string()) fail(place, "expected \"module.pin\"");
     const std::string text = value.get<std::string>();
     const auto dot = text.find('.');
-    if (dot == std::string::npos) fail(place, "expected \"module.pin\", found \"" + text + "\"");
+    if (dot == std::string::npos) fail(place, "expected \"module.pin\", found " + shown(text));
     const std::string moduleName = text.substr(0, dot);
     const std::string pinName = text.substr(dot + 1);
     const auto it = byName_.find(moduleName);
-    if (it == byName_.end()) fail(place, "unknown module \"" + moduleName + "\"");
+    if (it == byName_.end()) fail(place, "unknown module " + shown(moduleName));
     const PatchModule& module = patch_.modules[it->second];
     const PinInfo* pin = module.info->findPin(pinName);
-    if (pin == nullptr) fail(place, "module \"" + moduleName + "\" has no pin \"" + pinName + "\"");
+    if (pin == nullptr) fail(place, "module " + shown(moduleName) + " has no pin " + shown(pinName));
     return {it->second, pin};
 }
 
@@ -106,22 +133,22 @@ std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, con
     const bool audioSide = subtype == 0;
     const int32_t type = pin.datatype;
     if ((audioSide && (type == 5 || type == 6)) || (!audioSide && type == 6)) {
-        return bytesOf(static_cast<float>(number(value, place)));
+        return bytesOf(singleFloat(value, place));
     }
     if ((audioSide && type == 0) || (!audioSide && type == 8)) {
         const double v = number(value, place);
         if (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() ||
             v > std::numeric_limits<int32_t>::max())
-            fail(place, "pin \"" + pin.name + "\" takes a 32-bit integer, found " + value.dump());
+            fail(place, "pin \"" + pin.name + "\" takes a 32-bit integer, found " + shown(value));
         return bytesOf(static_cast<int32_t>(v));
     }
     if (!audioSide && type == 4) {
         if (!value.is_boolean())
-            fail(place, "pin \"" + pin.name + "\" takes true or false, found " + value.dump());
+            fail(place, "pin \"" + pin.name + "\" takes true or false, found " + shown(value));
         return {static_cast<uint8_t>(value.get<bool>() ? 1 : 0)};
     }
     if (!audioSide && type == 1) {
-        if (!value.is_string()) fail(place, "pin \"" + pin.name + "\" takes a text, found " + value.dump());
+        if (!value.is_string()) fail(place, "pin \"" + pin.name + "\" takes a text, found " + shown(value));
         const std::u16string text = toUtf16(value.get<std::string>());
         std::vector<uint8_t> bytes(text.size() * 2);
         if (!text.empty()) std::memcpy(bytes.data(), text.data(), bytes.size());
@@ -146,7 +173,7 @@ std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, con
         std::vector<uint8_t> bytes;
         bytes.reserve(samples->size() * 4);
         for (size_t i = 0; i < samples->size(); ++i) {
-            const float f = static_cast<float>(number((*samples)[i], place + " sample " + std::to_string(i)));
+            const float f = singleFloat((*samples)[i], place + " sample " + std::to_string(i));
             const auto* b = reinterpret_cast<const uint8_t*>(&f);
             bytes.insert(bytes.end(), b, b + 4);
         }
@@ -165,17 +192,18 @@ void Reader::readModule(const json& entry, const std::string& place) {
     if (!id.is_string()) fail(place, "\"id\" must be a text");
     module.name = name.get<std::string>();
     if (module.name.find('.') != std::string::npos) fail(place, "a module name may not contain '.'");
-    if (byName_.count(module.name)) fail(place, "a second module named \"" + module.name + "\"");
+    if (byName_.count(module.name)) fail(place, "a second module named " + shown(module.name));
     module.library = library.get<std::string>();
     module.id = toUtf16(id.get<std::string>());
     if (entry.contains("subtype")) {
         const double subtype = number(entry["subtype"], place + ": subtype");
-        module.subtype = static_cast<int32_t>(std::clamp(subtype, -1.0, 3.0));
+        if (subtype != 0 && subtype != 1 && subtype != 2)
+            fail(place + ": subtype", "must be 0 (audio), 1 or 2 (GUI), not " + shown(entry["subtype"]));
+        module.subtype = static_cast<int32_t>(subtype);
     }
     module.info = findModule(module.id, module.subtype);
     if (module.info == nullptr)
-        fail(place,
-             "unknown module \"" + id.get<std::string>() + "\" of subtype " + std::to_string(module.subtype));
+        fail(place, "unknown module " + shown(id) + " of subtype " + std::to_string(module.subtype));
 
     std::filesystem::path path = module.library;
     if (module.library.find('/') != std::string::npos || path.extension() == ".so") {
@@ -191,9 +219,9 @@ void Reader::readModule(const json& entry, const std::string& place) {
         const json& values = entry["values"];
         if (!values.is_object()) fail(place, "\"values\" must be an object of pin names");
         for (const auto& [pinName, value] : values.items()) {
-            const std::string where = place + ": value of \"" + pinName + "\"";
+            const std::string where = place + ": value of " + shown(pinName);
             const PinInfo* pin = module.info->findPin(pinName);
-            if (pin == nullptr) fail(where, "module \"" + module.name + "\" has no pin \"" + pinName + "\"");
+            if (pin == nullptr) fail(where, "module " + shown(module.name) + " has no pin " + shown(pinName));
             // GUI pins are written by host and module alike; audio outputs only by the module.
             if (pin->direction != 0 && module.subtype == 0) fail(where, "an output takes no value");
             module.values.emplace_back(pin->id, valueBytes(*pin, module.subtype, value, where));
@@ -260,9 +288,8 @@ size_t Reader::guiModule(const json& entry, const std::string& place) const {
     const json& name = member(entry, "module", place);
     if (!name.is_string()) fail(place, "\"module\" must be a module name");
     const auto it = byName_.find(name.get<std::string>());
-    if (it == byName_.end()) fail(place, "unknown module \"" + name.get<std::string>() + "\"");
-    if (patch_.modules[it->second].subtype == 0)
-        fail(place, "module \"" + name.get<std::string>() + "\" has no face");
+    if (it == byName_.end()) fail(place, "unknown module " + shown(name));
+    if (patch_.modules[it->second].subtype == 0) fail(place, "module " + shown(name) + " has no face");
     return it->second;
 }
 
@@ -280,8 +307,8 @@ void Reader::readPointer(const json& entry, const std::string& place) {
         pointer.action = PatchPointer::Action::Up;
     else
         fail(place, "\"action\" must be \"down\", \"move\" or \"up\"");
-    pointer.x = static_cast<float>(number(member(entry, "x", place), place + ": x"));
-    pointer.y = static_cast<float>(number(member(entry, "y", place), place + ": y"));
+    pointer.x = singleFloat(member(entry, "x", place), place + ": x");
+    pointer.y = singleFloat(member(entry, "y", place), place + ": y");
     if (entry.contains("shift")) {
         if (!entry["shift"].is_boolean()) fail(place, "\"shift\" must be true or false");
         if (entry["shift"].get<bool>()) pointer.flags |= 0x10000;
@@ -299,6 +326,10 @@ void Reader::readFace(const json& entry, const std::string& place) {
         fail(place, "a face is a whole number of 1 to 8192 pixels on each side");
     face.width = static_cast<int32_t>(width);
     face.height = static_cast<int32_t>(height);
+    // Faces are kept until the render ends.
+    facePixels_ += int64_t(face.width) * face.height;
+    if (facePixels_ > kFacePixelLimit)
+        fail(place, "the faces hold more than " + std::to_string(kFacePixelLimit) + " pixels together");
     const json& file = member(entry, "file", place);
     if (!file.is_string() || file.get<std::string>().empty()) fail(place, "\"file\" must name a PNG file");
     face.file = file.get<std::string>();
@@ -314,7 +345,13 @@ Patch Reader::read() {
     try {
         root = json::parse(in);
     } catch (const json::parse_error& e) {
-        throw HostError(file_.string() + ": not valid JSON: " + e.what());
+        // The parser's own words without its tag and without the text it read last, which
+        // can be as long as the file.
+        std::string why = e.what();
+        if (const auto tag = why.find("] "); why.starts_with("[json.") && tag != std::string::npos)
+            why.erase(0, tag + 2);
+        why = why.substr(0, why.find("; last read"));
+        throw HostError(file_.string() + ": not valid JSON: " + why.substr(0, 200));
     }
     if (!root.is_object()) fail("top level", "expected an object");
     patch_.file = file_;
@@ -363,6 +400,14 @@ Patch Reader::read() {
                 fail(place, "only audio outputs can be rendered");
             patch_.outputs.push_back(ref);
         }
+        if (patch_.outputs.size() > 1024) fail("output", "a WAV file holds at most 1024 channels");
+        // The channels are written as one WAV file, whose data must stay below 4 GiB.
+        if (double(patch_.lengthSamples) * double(patch_.outputs.size()) * sizeof(float) >
+            double(kWavDataLimit))
+            fail("output",
+                 std::to_string(patch_.outputs.size()) + " channels of " +
+                     std::to_string(patch_.lengthSamples) +
+                     " samples are more than a WAV file holds; shorten the patch or render fewer outputs");
     }
     if (root.contains("pointer")) {
         const json& list = root["pointer"];
@@ -393,7 +438,7 @@ std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file) {
     SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
     if (sound == nullptr)
         throw HostError("cannot read wave file " + file.string() + ": " + sf_strerror(nullptr));
-    if (info.frames > 1 << 24 || info.channels < 1) {
+    if (info.frames > 1 << 24 || info.channels < 1 || info.frames * info.channels > 1 << 26) {
         sf_close(sound);
         throw HostError("wave file " + file.string() + " is too long for a single cycle");
     }

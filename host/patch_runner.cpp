@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <map>
 
 #include <sndfile.h>
@@ -35,40 +36,47 @@ struct PatchRunner::Node {
 };
 
 PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
+    const auto fail = [&](const std::string& what) { throw HostError(patch.file.string() + ": " + what); };
     engine_ = std::make_unique<AudioEngine>(patch.sampleRate, patch.blockSize);
     std::map<std::string, PluginLibrary*> loaded;
     for (const PatchModule& module : patch.modules) {
         const std::string key = module.libraryPath.string();
         if (!loaded.count(key)) {
-            libraries_.push_back(std::make_unique<PluginLibrary>(key));
+            try {
+                libraries_.push_back(std::make_unique<PluginLibrary>(key));
+            } catch (const HostError& e) {
+                fail("module \"" + module.name + "\": " + e.what());
+            }
             loaded[key] = libraries_.back().get();
         }
         PluginLibrary& library = *loaded[key];
         auto node = std::make_unique<Node>();
         node->module = &module;
+        gmpi::IMpUnknown* object = nullptr;
+        int32_t result = gmpi::kMpFail;
         if (module.subtype != 0) {
             node->gui = std::make_unique<GuiModuleInstance>();
-            gmpi::IMpUnknown* object = nullptr;
             // Legacy modules get the host from the factory; graphics modules through setHost.
-            const int32_t result =
+            result =
                 module.subtype == 2 && library.factory2()
                     ? library.createInstance2(module.id, module.subtype, &object)
                     : library.createInstance(module.id, module.subtype, node->gui->hostObject(), &object);
-            if (result != gmpi::kMpOk || object == nullptr || !node->gui->attach(object, module.subtype))
-                throw HostError("module \"" + module.name + "\": " + module.library + " could not create \"" +
-                                toUtf8(module.id) + "\" (result " + std::to_string(result) + ")");
+        } else {
+            node->audio = std::make_unique<AudioInstance>(*engine_, module.name);
+            // The newest factory hands the host over afterwards; the earlier one at creation.
+            result = library.factory2()
+                         ? library.createInstance2(module.id, 0, &object)
+                         : library.createInstance(module.id, 0, node->audio->hostObject(), &object);
+        }
+        if (result != gmpi::kMpOk && object != nullptr) object->release();
+        if (result != gmpi::kMpOk || object == nullptr ||
+            (node->gui && !node->gui->attach(object, module.subtype)))
+            fail("module \"" + module.name + "\": " + module.library + " could not create \"" +
+                 toUtf8(module.id) + "\" (result " + std::to_string(result) + ")");
+        if (node->gui) {
             nodes_.push_back(std::move(node));
             continue;
         }
-        node->audio = std::make_unique<AudioInstance>(*engine_, module.name);
-        gmpi::IMpUnknown* object = nullptr;
-        // The newest factory hands the host over afterwards; the earlier one at creation.
-        const int32_t result = library.factory2()
-                                   ? library.createInstance2(module.id, 0, &object)
-                                   : library.createInstance(module.id, 0, node->audio->hostObject(), &object);
-        if (result != gmpi::kMpOk || object == nullptr)
-            throw HostError("module \"" + module.name + "\": " + module.library + " could not create \"" +
-                            toUtf8(module.id) + "\" (result " + std::to_string(result) + ")");
         node->audio->attach(object, library.factory2() == nullptr);
         for (const PinInfo& pin : module.info->pins) {
             if (pin.datatype != 5) continue;
@@ -84,6 +92,15 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         }
         nodes_.push_back(std::move(node));
     }
+
+    const auto needFace = [&](size_t module, const char* what) {
+        if (!nodes_[module]->gui->hasFace())
+            fail("module \"" + patch.modules[module].name + "\" has no face to " + what);
+    };
+    for (const PatchPointer& p : patch.pointer)
+        needFace(p.module, "point at");
+    for (const PatchFace& f : patch.faces)
+        needFace(f.module, "paint");
 
     for (const PatchConnection& c : patch.connections) {
         Node& from = *nodes_[c.from.module];
@@ -325,26 +342,76 @@ std::vector<ModuleReport> PatchRunner::report() const {
     return out;
 }
 
-void writeWav(const std::string& path, const std::vector<std::vector<float>>& channels, float sampleRate) {
-    if (channels.empty()) throw HostError("nothing to write: the patch names no output");
-    const std::string temporary = path + ".partial." + std::to_string(::getpid());
+namespace {
+
+// Writes 32-bit float WAV to `path`, interleaving a slice at a time.
+void writeWavFile(const std::string& path, const std::vector<std::vector<float>>& channels, float sampleRate,
+                  const std::string& shownPath) {
     SF_INFO info{};
     info.samplerate = static_cast<int>(sampleRate);
     info.channels = static_cast<int>(channels.size());
     info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(temporary.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) throw HostError("cannot write " + path + ": " + sf_strerror(nullptr));
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (file == nullptr) throw HostError("cannot write " + shownPath + ": " + sf_strerror(nullptr));
     const size_t frames = channels[0].size();
-    std::vector<float> interleaved(frames * channels.size());
-    for (size_t i = 0; i < frames; ++i)
-        for (size_t c = 0; c < channels.size(); ++c)
-            interleaved[i * channels.size() + c] = channels[c][i];
-    const sf_count_t written = sf_writef_float(file, interleaved.data(), sf_count_t(frames));
-    const int closed = sf_close(file);
-    if (written != sf_count_t(frames) || closed != 0 || std::rename(temporary.c_str(), path.c_str()) != 0) {
-        std::remove(temporary.c_str());
-        throw HostError("cannot write " + path);
+    constexpr size_t kSlice = 4096;
+    std::vector<float> interleaved(kSlice * channels.size());
+    bool written = true;
+    for (size_t start = 0; start < frames && written; start += kSlice) {
+        const size_t n = std::min(kSlice, frames - start);
+        for (size_t i = 0; i < n; ++i)
+            for (size_t c = 0; c < channels.size(); ++c)
+                interleaved[i * channels.size() + c] = channels[c][start + i];
+        written = sf_writef_float(file, interleaved.data(), sf_count_t(n)) == sf_count_t(n);
     }
+    if (sf_close(file) != 0 || !written) throw HostError("cannot write " + shownPath);
+}
+
+} // namespace
+
+std::vector<std::string> writeOutputs(const std::string& wavPath,
+                                      const std::vector<std::vector<float>>& channels, float sampleRate,
+                                      const std::vector<std::pair<std::string, FaceImage>>& faces) {
+    if (channels.empty()) throw HostError("nothing to write: the patch names no output");
+    namespace fs = std::filesystem;
+    std::vector<std::string> targets{wavPath};
+    for (const auto& [name, image] : faces) {
+        fs::path file = name;
+        if (file.is_relative()) file = fs::path(wavPath).parent_path() / file;
+        targets.push_back(file.string());
+    }
+    for (size_t i = 0; i < targets.size(); ++i) {
+        std::error_code error;
+        if (fs::is_directory(targets[i], error))
+            throw HostError("cannot write " + targets[i] + ": a directory");
+        for (size_t k = 0; k < i; ++k)
+            if (fs::weakly_canonical(targets[k], error) == fs::weakly_canonical(targets[i], error))
+                throw HostError("cannot write " + targets[i] + " twice in one render");
+    }
+    const std::string suffix = ".partial." + std::to_string(::getpid());
+    std::vector<std::string> temporaries;
+    const auto removeTemporaries = [&] {
+        for (const std::string& t : temporaries)
+            std::remove(t.c_str());
+    };
+    try {
+        temporaries.push_back(targets[0] + suffix);
+        writeWavFile(temporaries.back(), channels, sampleRate, targets[0]);
+        for (size_t i = 0; i < faces.size(); ++i) {
+            temporaries.push_back(targets[i + 1] + suffix);
+            if (!faces[i].second.savePng(temporaries.back()))
+                throw HostError("cannot write face picture " + targets[i + 1]);
+        }
+    } catch (...) {
+        removeTemporaries();
+        throw;
+    }
+    for (size_t i = 0; i < targets.size(); ++i)
+        if (std::rename(temporaries[i].c_str(), targets[i].c_str()) != 0) {
+            removeTemporaries();
+            throw HostError("cannot write " + targets[i]);
+        }
+    return targets;
 }
 
 } // namespace pqhost

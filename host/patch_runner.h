@@ -68,7 +68,12 @@ private:
     std::vector<std::pair<std::string, FaceImage>> faces_;
 };
 
-// Writes 32-bit float WAV through a temporary file, so that a failed render leaves no file.
-void writeWav(const std::string& path, const std::vector<std::vector<float>>& channels, float sampleRate);
+// Writes the channels as a 32-bit float WAV file and the faces as PNG files beside it (face
+// names relative to the WAV's directory). Everything is written to temporary files first and
+// moved into place only when all were written, so that a failure leaves no file behind.
+// Answers the paths written, the WAV first. Throws HostError.
+std::vector<std::string> writeOutputs(const std::string& wavPath,
+                                      const std::vector<std::vector<float>>& channels, float sampleRate,
+                                      const std::vector<std::pair<std::string, FaceImage>>& faces);
 
 } // namespace pqhost

@@ -90,6 +90,11 @@ int render(const std::vector<std::string>& args) {
     }
     if (patchFile.empty() || outFile.empty())
         throw pqhost::HostError("render: needs a patch file and -o <out.wav>");
+    std::error_code error;
+    if (std::filesystem::is_directory(outFile, error))
+        throw pqhost::HostError("render: cannot write " + outFile + ": a directory");
+    if (std::filesystem::equivalent(patchFile, outFile, error))
+        throw pqhost::HostError("render: " + outFile + " is the patch file itself");
     const pqhost::Patch patch = pqhost::loadPatch(patchFile, pluginDir);
     if (patch.outputs.empty())
         throw pqhost::HostError(patchFile + ": output: the patch names no audio output to render");
@@ -100,17 +105,8 @@ int render(const std::vector<std::string>& args) {
         if (showProgress) std::fprintf(stderr, "\rrendering %3d%%", int(done * 100));
     });
     if (showProgress) std::fputc('\n', stderr);
-    // Faces first: a face that cannot be written stops the render before the WAV lands.
-    std::vector<std::string> faceFiles;
-    for (const auto& [name, image] : runner.faces()) {
-        std::filesystem::path file = name;
-        if (file.is_relative()) file = std::filesystem::path(outFile).parent_path() / file;
-        if (!image.savePng(file.string()))
-            throw pqhost::HostError("cannot write face picture " + file.string());
-        faceFiles.push_back(file.string() + " (" + std::to_string(image.width) + "x" +
-                            std::to_string(image.height) + ")");
-    }
-    pqhost::writeWav(outFile, runner.channels(), patch.sampleRate);
+    const std::vector<std::string> written =
+        pqhost::writeOutputs(outFile, runner.channels(), patch.sampleRate, runner.faces());
     std::printf("rendered %s: %lld samples at %g Hz in %lld blocks of %d, %zu channel(s) to %s\n",
                 patchFile.c_str(), static_cast<long long>(patch.lengthSamples), double(patch.sampleRate),
                 static_cast<long long>(runner.blocks()), patch.blockSize, runner.channels().size(),
@@ -123,8 +119,10 @@ int render(const std::vector<std::string>& args) {
             std::printf("  module %s: ran %lld blocks, slept %lld\n", m.name.c_str(),
                         static_cast<long long>(m.blocksRun), static_cast<long long>(m.blocksSlept));
     }
-    for (const std::string& face : faceFiles)
-        std::printf("  face %s\n", face.c_str());
+    for (size_t i = 0; i < runner.faces().size(); ++i) {
+        const pqhost::FaceImage& image = runner.faces()[i].second;
+        std::printf("  face %s (%dx%d)\n", written[i + 1].c_str(), image.width, image.height);
+    }
     return 0;
 }
 
