@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -162,6 +163,67 @@ TEST(Deliverables, ModulesReleaseTheirHost) {
     ASSERT_EQ(library.createInstance2(u"pq Tuner", 0, &object), gmpi::kMpOk);
     tuner->attach(object, false);
     EXPECT_EQ(tuner->host().refCount(), 2);
+}
+
+// Every module naming a block gets the same memory, which never moves: a later caller asking
+// for more than the block holds gets none, and the first caller's block stays where it was.
+TEST(AudioHost, SharedBlocksKeepTheirPlace) {
+    pqhost::AudioEngine engine(48000.0f, 16);
+    pqhost::AudioInstance first(engine), second(engine);
+    struct Ask {
+        pqhost::AudioInstance& who;
+        const char16_t* name;
+        int32_t size;
+        int32_t result;
+        int32_t needInitialise;
+        bool sameAsFirst;
+    };
+    const Ask asks[] = {
+        {first, u"table", 16, gmpi::kMpOk, 1, true},    {second, u"table", 16, gmpi::kMpOk, 0, true},
+        {second, u"table", 8, gmpi::kMpOk, 0, true},    {second, u"table", 4096, gmpi::kMpFail, 0, false},
+        {first, u"table", 16, gmpi::kMpOk, 0, true},    {second, u"other", 0, gmpi::kMpOk, 1, false},
+        {first, u"other", -1, gmpi::kMpFail, 0, false},
+    };
+    void* table = nullptr;
+    for (const Ask& ask : asks) {
+        void* block = nullptr;
+        int32_t needInitialise = -1;
+        EXPECT_EQ(ask.who.host().allocateSharedMemory(ask.name, &block, -1.0f, ask.size, &needInitialise),
+                  ask.result)
+            << ask.size;
+        if (table == nullptr) {
+            table = block;
+            std::memset(table, 0x5A, 16);
+        }
+        if (ask.result != gmpi::kMpOk) continue;
+        EXPECT_EQ(needInitialise, ask.needInitialise) << ask.size;
+        EXPECT_EQ(block == table, ask.sameAsFirst) << ask.size;
+        EXPECT_NE(block, nullptr);
+    }
+    EXPECT_EQ(static_cast<unsigned char*>(table)[15], 0x5A);
+    EXPECT_EQ(engine.sharedBlockCount(), 2u);
+}
+
+// Events reach the module inside the block it runs, whatever time they were queued at (a value
+// sent late in a longer block reaches a short last block): the tuner answers at those times.
+TEST(AudioHost, EventsLieInsideTheBlock) {
+    pqhost::PluginLibrary library(plugin("pq_Modules"));
+    pqhost::AudioEngine engine(48000.0f, 64);
+    pqhost::AudioInstance tuner(engine);
+    gmpi::IMpUnknown* object = nullptr;
+    ASSERT_EQ(library.createInstance2(u"pq Tuner", 0, &object), gmpi::kMpOk);
+    tuner.attach(object, false);
+    tuner.open();
+    struct Case {
+        int32_t queuedAt, count, semitone, sentAt;
+    };
+    const Case cases[] = {{40, 10, 12, 9}, {-5, 64, 0, 0}, {63, 64, 36, 63}, {2147483647, 1, 48, 0}};
+    for (const Case& c : cases) {
+        tuner.queueValue(c.queuedAt, 0, c.semitone);
+        ASSERT_TRUE(tuner.runBlock(c.count));
+        ASSERT_FALSE(tuner.values.empty());
+        EXPECT_EQ(tuner.values.back().time, c.sentAt) << c.queuedAt;
+    }
 }
 
 TEST(HostErrors, BadFilesGiveOneLineAndExitOne) {

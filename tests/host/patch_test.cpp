@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 #include "host/audio_instance.h"
 #include "host/host_error.h"
@@ -84,31 +85,106 @@ TEST_F(PatchFiles, BadPatchesNameThePlace) {
         {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner"}],
             "output": ["x.pitchOut"]})",
          "output[0]: only audio outputs can be rendered"},
+        // Found by feeding the reader mutated patches.
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner", "values": {"fineOffset": 1e39}}]})",
+         "value of \"fineOffset\": 1e+39 lies beyond the range of a 32-bit float"},
+        {R"({"length": 1, "modules": [{"name": "o", "library": "pq_Modules", "id": "pellquin ArrayOsc", "values": {"Wave A": [0, -1e300]}}]})",
+         "value of \"Wave A\" sample 1: -1e+300 lies beyond the range of a 32-bit float"},
+        {R"({"length": 1, "modules": [{"name": "b", "library": "pq_Modules", "id": "QM pq_ClickRectangle", "subtype": 2}],
+            "pointer": [{"time": 0, "module": "b", "action": "down", "x": 0, "y": 3.5e38}]})",
+         "pointer[0]: y: 3.5e+38 lies beyond the range of a 32-bit float"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3", "subtype": 0.5}]})",
+         "modules[0]: subtype: must be 0 (audio), 1 or 2 (GUI), not 0.5"},
+        {R"({"length": 3600, "sampleRate": 768000, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3"}],
+            "output": ["x.Signal Out", "x.Signal Out"]})",
+         "output: 2 channels of 2764800000 samples are more than a WAV file holds"},
+        {R"({"length": 1, "modules": [{"name": "b", "library": "pq_Modules", "id": "QM pq_ClickRectangle", "subtype": 2}],
+            "faces": [{"module": "b", "width": 8192, "height": 8192, "file": "1.png"},
+                      {"module": "b", "width": 8192, "height": 8192, "file": "2.png"},
+                      {"module": "b", "width": 1, "height": 1, "file": "3.png"}]})",
+         "faces[2]: the faces hold more than 134217728 pixels together"},
+        {R"({"length": 1, "modules": [{"name": "t", "library": "pq_Modules", "id": "Bool Text", "subtype": 1}],
+            "faces": [{"module": "t", "width": 10, "height": 10, "file": "t.png"}]})",
+         "module \"t\" has no face to paint"},
+        {R"({"length": 1, "modules": [{"name": "o", "library": "pq_Modules", "id": "pellquin ArrayLFO", "values": {"Wave": {"wav": "."}}}]})",
+         "modules[0]: value of \"Wave\": cannot read wave file"},
+        {R"({"length": 1, "modules": [{"name": "o", "library": "foreign.so", "id": "PQADSR3"}]})",
+         "module \"o\": cannot load library"},
     };
-    for (const Case& c : cases) {
+    // Error messages stay one short line, however long or deep the fault in the file.
+    const std::string deep = std::string(100000, '[') + std::string(100000, ']');
+    const std::string longName(100000, 'n');
+    const std::vector<std::pair<std::string, const char*>> longCases = {
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner", "values": {"fineOffset": )" +
+             deep + "}}]}",
+         "value of \"fineOffset\": expected a number, found a list"},
+        {"[" + deep + ",", "not valid JSON: parse error at line 1, column 200003: syntax error"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": ")" + longName + "\"}]}",
+         "modules[0]: unknown module \"nnnnnnnn"},
+    };
+    std::vector<std::pair<std::string, const char*>> all(longCases);
+    for (const Case& c : cases)
+        all.emplace_back(c.patch, c.message);
+    write("foreign.so", "not a library");
+    for (const auto& [patch, message] : all) {
+        const std::string shown = patch.substr(0, 300);
         try {
-            load(c.patch);
-            ADD_FAILURE() << "accepted: " << c.patch;
+            pqhost::PatchRunner runner(load(patch));
+            ADD_FAILURE() << "accepted: " << shown;
         } catch (const pqhost::HostError& e) {
-            EXPECT_THAT(e.what(), ::testing::HasSubstr(c.message)) << c.patch;
-            EXPECT_THAT(e.what(), ::testing::HasSubstr("p.json")) << c.patch;
+            EXPECT_THAT(e.what(), ::testing::HasSubstr(message)) << shown;
+            EXPECT_THAT(e.what(), ::testing::HasSubstr("p.json")) << shown;
+            EXPECT_LT(std::string(e.what()).size(), 400u) << shown;
         }
     }
 }
 
+// A render that fails leaves no file behind, not even the faces painted before the fault;
+// one that succeeds leaves its WAV and its faces and no temporary file.
 TEST_F(PatchFiles, RenderWritesNoPartialFileOnError) {
     const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
-    const fs::path out = dir / "never.wav";
-    fs::remove(out);
-    const fs::path patch =
-        write("bad.json",
-              R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner"}]})");
-    const int status =
-        std::system((pqhost + " render " + patch.string() + " -o " + out.string() + " 2>/dev/null").c_str());
-    EXPECT_NE(status, 0);
-    EXPECT_FALSE(fs::exists(out));
-    for (const auto& entry : fs::directory_iterator(dir))
-        EXPECT_EQ(entry.path().string().find(".partial"), std::string::npos);
+    const std::string withFace = R"({"length": 0.01, "modules": [
+        {"name": "b", "library": "pq_Modules", "id": "QM pq_ClickRectangle", "subtype": 2},
+        {"name": "x", "library": "pq_Modules", "id": "PQADSR3"}], "output": ["x.Signal Out"],
+        "faces": [{"module": "b", "width": 8, "height": 8, "file": "face.png"}, FACE]})";
+    const auto withSecondFace = [&](const std::string& face) {
+        std::string text = withFace;
+        return text.replace(text.find("FACE"), 4, face);
+    };
+    struct Case {
+        std::string patch;
+        std::string out; // relative to the test directory
+        bool succeeds;
+    };
+    const Case cases[] = {
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner"}]})", "out.wav",
+         false},
+        {withSecondFace(R"({"module": "b", "width": 8, "height": 8, "file": "missing/face.png"})"), "out.wav",
+         false},
+        {withSecondFace(R"({"module": "b", "width": 8, "height": 8, "file": "out.wav"})"), "out.wav", false},
+        {withSecondFace(R"({"module": "b", "width": 8, "height": 8, "file": "."})"), "out.wav", false},
+        {withSecondFace(R"({"module": "b", "width": 8, "height": 8, "file": "face2.png"})"), "sub", false},
+        {withSecondFace(R"({"module": "b", "width": 8, "height": 8, "file": "face2.png"})"), "p.json", false},
+        {withSecondFace(R"({"module": "b", "width": 8, "height": 8, "file": "face2.png"})"), "out.wav", true},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "sub");
+        const fs::path patch = write("p.json", c.patch);
+        const int status = std::system((pqhost + " render " + patch.string() + " -o " +
+                                        (dir / c.out).string() + " 2>/dev/null >/dev/null")
+                                           .c_str());
+        EXPECT_EQ(status == 0, c.succeeds) << c.patch;
+        std::set<std::string> files;
+        for (const auto& entry : fs::directory_iterator(dir))
+            files.insert(entry.path().filename().string());
+        const std::set<std::string> expected =
+            c.succeeds ? std::set<std::string>{"face.png", "face2.png", "out.wav", "p.json", "sub"}
+                       : std::set<std::string>{"p.json", "sub"};
+        EXPECT_EQ(files, expected) << c.patch;
+        std::ifstream in(patch);
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), c.patch);
+    }
 }
 
 } // namespace
