@@ -56,6 +56,10 @@ private:
     size_t guiModule(const json& entry, const std::string& place) const;
     void readPointer(const json& entry, const std::string& place);
     void readFace(const json& entry, const std::string& place);
+    void readOutput(const json& entry, const std::string& place);
+    // Reads each entry of the optional list `key` of the top level with `read`.
+    using Entry = void (Reader::*)(const json& entry, const std::string& place);
+    void readList(const json& root, const char* key, Entry read, const char* expected = "expected a list");
 
     std::filesystem::path file_;
     std::filesystem::path pluginDir_;
@@ -293,6 +297,22 @@ size_t Reader::guiModule(const json& entry, const std::string& place) const {
     return it->second;
 }
 
+void Reader::readOutput(const json& entry, const std::string& place) {
+    const PinRef ref = pinRef(entry, place);
+    const PatchModule& module = patch_.modules[ref.module];
+    if (module.subtype != 0 || ref.pin->datatype != 5 || ref.pin->direction != 1)
+        fail(place, "only audio outputs can be rendered");
+    patch_.outputs.push_back(ref);
+}
+
+void Reader::readList(const json& root, const char* key, Entry read, const char* expected) {
+    if (!root.contains(key)) return;
+    const json& list = root[key];
+    if (!list.is_array()) fail(key, expected);
+    for (size_t i = 0; i < list.size(); ++i)
+        (this->*read)(list[i], std::string(key) + "[" + std::to_string(i) + "]");
+}
+
 void Reader::readPointer(const json& entry, const std::string& place) {
     PatchPointer pointer{};
     pointer.module = guiModule(entry, place);
@@ -373,55 +393,20 @@ Patch Reader::read() {
 
     const json& modules = member(root, "modules", "top level");
     if (!modules.is_array() || modules.empty()) fail("modules", "expected a list of modules");
-    for (size_t i = 0; i < modules.size(); ++i)
-        readModule(modules[i], "modules[" + std::to_string(i) + "]");
-    if (root.contains("connections")) {
-        const json& list = root["connections"];
-        if (!list.is_array()) fail("connections", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i)
-            readConnection(list[i], "connections[" + std::to_string(i) + "]");
-    }
-    if (root.contains("events")) {
-        const json& list = root["events"];
-        if (!list.is_array()) fail("events", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i)
-            readEvent(list[i], "events[" + std::to_string(i) + "]");
-    }
-    std::stable_sort(patch_.events.begin(), patch_.events.end(),
-                     [](const PatchEvent& a, const PatchEvent& b) { return a.sample < b.sample; });
-    if (root.contains("output")) {
-        const json& list = root["output"];
-        if (!list.is_array()) fail("output", "expected a list of \"module.pin\"");
-        for (size_t i = 0; i < list.size(); ++i) {
-            const std::string place = "output[" + std::to_string(i) + "]";
-            const PinRef ref = pinRef(list[i], place);
-            const PatchModule& module = patch_.modules[ref.module];
-            if (module.subtype != 0 || ref.pin->datatype != 5 || ref.pin->direction != 1)
-                fail(place, "only audio outputs can be rendered");
-            patch_.outputs.push_back(ref);
-        }
-        if (patch_.outputs.size() > 1024) fail("output", "a WAV file holds at most 1024 channels");
-        // The channels are written as one WAV file, whose data must stay below 4 GiB.
-        if (double(patch_.lengthSamples) * double(patch_.outputs.size()) * sizeof(float) >
-            double(kWavDataLimit))
-            fail("output",
-                 std::to_string(patch_.outputs.size()) + " channels of " +
-                     std::to_string(patch_.lengthSamples) +
-                     " samples are more than a WAV file holds; shorten the patch or render fewer outputs");
-    }
-    if (root.contains("pointer")) {
-        const json& list = root["pointer"];
-        if (!list.is_array()) fail("pointer", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i)
-            readPointer(list[i], "pointer[" + std::to_string(i) + "]");
-    }
-    if (root.contains("faces")) {
-        const json& list = root["faces"];
-        if (!list.is_array()) fail("faces", "expected a list");
-        for (size_t i = 0; i < list.size(); ++i)
-            readFace(list[i], "faces[" + std::to_string(i) + "]");
-    }
+    readList(root, "modules", &Reader::readModule);
+    readList(root, "connections", &Reader::readConnection);
+    readList(root, "events", &Reader::readEvent);
+    readList(root, "output", &Reader::readOutput, "expected a list of \"module.pin\"");
+    if (patch_.outputs.size() > 1024) fail("output", "a WAV file holds at most 1024 channels");
+    // The channels are written as one WAV file, whose data must stay below 4 GiB.
+    if (double(patch_.lengthSamples) * double(patch_.outputs.size()) * sizeof(float) > double(kWavDataLimit))
+        fail("output",
+             std::to_string(patch_.outputs.size()) + " channels of " + std::to_string(patch_.lengthSamples) +
+                 " samples are more than a WAV file holds; shorten the patch or render fewer outputs");
+    readList(root, "pointer", &Reader::readPointer);
+    readList(root, "faces", &Reader::readFace);
     const auto bySample = [](const auto& a, const auto& b) { return a.sample < b.sample; };
+    std::stable_sort(patch_.events.begin(), patch_.events.end(), bySample);
     std::stable_sort(patch_.pointer.begin(), patch_.pointer.end(), bySample);
     std::stable_sort(patch_.faces.begin(), patch_.faces.end(), bySample);
     return patch_;

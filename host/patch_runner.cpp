@@ -208,22 +208,25 @@ void PatchRunner::routeGuiValue(size_t module, int32_t pinId, const std::vector<
     }
 }
 
-void PatchRunner::deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes) {
+void PatchRunner::deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes,
+                               int32_t offset) {
     Node& node = *nodes_[module];
     if (node.gui) {
         node.gui->deliver(pin.id, bytes.data(), int32_t(bytes.size()));
         return;
     }
     if (pin.datatype == 5) {
+        // An unconnected audio input holds a new constant from `offset` on, announced by a
+        // streaming stop; a connected one follows its source.
         const auto constant = node.constants.find(pin.id);
-        if (constant == node.constants.end() || bytes.size() < 4) return; // fed by a connection
+        if (constant == node.constants.end() || bytes.size() < 4) return;
         float value = 0;
         std::memcpy(&value, bytes.data(), 4);
-        node.changes.push_back({pin.id, 0, value});
-        node.audio->queueStreaming(0, pin.id, false);
+        node.changes.push_back({pin.id, offset, value});
+        node.audio->queueStreaming(offset, pin.id, false);
         return;
     }
-    node.audio->queueEvent(0, gmpi::kEventPinSet, pin.id, bytes.data(), int32_t(bytes.size()));
+    node.audio->queueEvent(offset, gmpi::kEventPinSet, pin.id, bytes.data(), int32_t(bytes.size()));
 }
 
 void PatchRunner::runGui(int64_t end) {
@@ -273,20 +276,8 @@ void PatchRunner::runBlock(int64_t blockStart, int32_t count) {
     // a new constant from that sample on, announced by a streaming-stop event.
     while (nextEvent_ < patch_.events.size() && patch_.events[nextEvent_].sample < blockStart + count) {
         const PatchEvent& e = patch_.events[nextEvent_++];
-        Node& node = *nodes_[e.pin.module];
-        if (node.gui) continue; // handled after the block's audio
-        const int32_t offset = static_cast<int32_t>(e.sample - blockStart);
-        const auto constant = node.constants.find(e.pin.pin->id);
-        if (e.pin.pin->datatype == 5) {
-            if (constant == node.constants.end()) continue; // fed by a connection
-            float value = 0;
-            std::memcpy(&value, e.bytes.data(), 4);
-            node.changes.push_back({e.pin.pin->id, offset, value});
-            node.audio->queueStreaming(offset, e.pin.pin->id, false);
-        } else {
-            node.audio->queueEvent(offset, gmpi::kEventPinSet, e.pin.pin->id, e.bytes.data(),
-                                   int32_t(e.bytes.size()));
-        }
+        if (nodes_[e.pin.module]->gui) continue; // handled after the block's audio
+        deliverToPin(e.pin.module, *e.pin.pin, e.bytes, static_cast<int32_t>(e.sample - blockStart));
     }
     for (Node* node : order_) {
         if (!node->audio) continue;

@@ -51,7 +51,10 @@ private:
     void runBlock(int64_t blockStart, int32_t count);
     // GUI values, pointer events and faces due before `end`, after the audio of that block.
     void runGui(int64_t end);
-    void deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes);
+    // A value for a module's input: GUI modules hear it at once, audio modules at `offset`
+    // of their next block.
+    void deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes,
+                      int32_t offset = 0);
     void routeGuiValue(size_t module, int32_t pinId, const std::vector<uint8_t>& bytes);
 
     const Patch& patch_;
