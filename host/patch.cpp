@@ -19,6 +19,7 @@ using nlohmann::json;
 
 constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 4096;
 constexpr int64_t kFacePixelLimit = int64_t(1) << 27;
+constexpr size_t kEventLimit = size_t(1) << 20;
 
 // Audio to audio and control to control of one type; GUI values also reach audio-module
 // inputs, numbers and bools as numbers, blobs as blobs. Audio modules do not feed GUI pins.
@@ -53,6 +54,7 @@ private:
     void readModule(const json& entry, const std::string& place);
     void readConnection(const json& entry, const std::string& place);
     void readEvent(const json& entry, const std::string& place);
+    void addEvent(PatchEvent event, const std::string& place);
     size_t guiModule(const json& entry, const std::string& place) const;
     void readPointer(const json& entry, const std::string& place);
     void readFace(const json& entry, const std::string& place);
@@ -268,24 +270,30 @@ void Reader::readEvent(const json& entry, const std::string& place) {
         const double repeat = gate.contains("repeat") ? number(gate["repeat"], place + ": gate repeat") : 1.0;
         const double level = gate.contains("level") ? number(gate["level"], place + ": gate level") : 1.0;
         if (high <= 0 || low < 0 || repeat < 1 || repeat > 1e6 || repeat != std::floor(repeat))
-            fail(place, "a gate needs high > 0, low >= 0 and a whole repeat count of at least 1");
+            fail(place, "a gate needs high > 0, low >= 0 and a whole repeat count from 1 to 1000000");
+        const std::vector<uint8_t> bytes[2] = {valueBytes(*pin.pin, module.subtype, level, place),
+                                               valueBytes(*pin.pin, module.subtype, 0.0, place)};
         for (int64_t k = 0; k < static_cast<int64_t>(repeat); ++k) {
             const double on = start + double(k) * (high + low);
-            const json values[2] = {level, 0.0};
             const double times[2] = {on, on + high};
             for (int edge = 0; edge < 2; ++edge) {
-                const double sample = std::floor(times[edge] * patch_.sampleRate + 0.5);
-                if (sample >= double(patch_.lengthSamples))
-                    break; // the rest of the pattern lies past the end
-                patch_.events.push_back({sampleAt(times[edge], place), pin,
-                                         valueBytes(*pin.pin, module.subtype, values[edge], place)});
+                if (std::floor(times[edge] * patch_.sampleRate + 0.5) >= double(patch_.lengthSamples))
+                    return; // the rest of the pattern lies past the end
+                addEvent({sampleAt(times[edge], place), pin, bytes[edge]}, place);
             }
         }
         return;
     }
     const double time = number(member(entry, "time", place), place + ": time");
-    patch_.events.push_back({sampleAt(time, place + ": time"), pin,
-                             valueBytes(*pin.pin, module.subtype, member(entry, "value", place), place)});
+    addEvent({sampleAt(time, place + ": time"), pin,
+              valueBytes(*pin.pin, module.subtype, member(entry, "value", place), place)},
+             place);
+}
+
+void Reader::addEvent(PatchEvent event, const std::string& place) {
+    if (patch_.events.size() >= kEventLimit)
+        fail(place, "a patch holds at most " + std::to_string(kEventLimit) + " events");
+    patch_.events.push_back(std::move(event));
 }
 
 size_t Reader::guiModule(const json& entry, const std::string& place) const {

@@ -108,6 +108,12 @@ TEST_F(PatchFiles, BadPatchesNameThePlace) {
          "module \"t\" has no face to paint"},
         {R"({"length": 1, "modules": [{"name": "o", "library": "pq_Modules", "id": "pellquin ArrayLFO", "values": {"Wave": {"wav": "."}}}]})",
          "modules[0]: value of \"Wave\": cannot read wave file"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3"}],
+            "events": [{"pin": "x.Gate", "gate": {"start": 0, "high": 1e-7, "low": 1e-7, "repeat": 600000}}]})",
+         "events[0]: a patch holds at most 1048576 events"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner"}],
+            "events": [{"pin": "x.semitoneSelect", "gate": {"start": 2, "high": 0.5, "level": 0.5}}]})",
+         "events[0]: pin \"semitoneSelect\" takes a 32-bit integer, found 0.5"},
         {R"({"length": 1, "modules": [{"name": "o", "library": "foreign.so", "id": "PQADSR3"}]})",
          "module \"o\": cannot load library"},
     };
