@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <limits>
 #include <map>
 
@@ -367,11 +368,20 @@ void Reader::readFace(const json& entry, const std::string& place) {
 }
 
 Patch Reader::read() {
-    std::ifstream in(file_);
-    if (!in) throw HostError(file_.string() + ": cannot read the patch file");
+    std::error_code error;
+    if (std::filesystem::is_directory(file_, error))
+        throw HostError(file_.string() + ": a directory, not a patch file");
+    std::string text;
+    try {
+        std::ifstream in(file_, std::ios::binary);
+        if (!in) throw std::runtime_error("cannot open it");
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    } catch (const std::exception& e) {
+        throw HostError(file_.string() + ": cannot read the patch file: " + e.what());
+    }
     json root;
     try {
-        root = json::parse(in);
+        root = json::parse(text);
     } catch (const json::parse_error& e) {
         // The parser's own words without its tag and without the text it read last, which
         // can be as long as the file.

@@ -143,6 +143,14 @@ TEST_F(PatchFiles, BadPatchesNameThePlace) {
             EXPECT_LT(std::string(e.what()).size(), 400u) << shown;
         }
     }
+    // The patch file itself: a directory, or none.
+    fs::create_directories(dir / "folder.json");
+    EXPECT_THAT(
+        [&] { pqhost::loadPatch(dir / "folder.json", PQ_PLUGIN_DIR); },
+        ::testing::ThrowsMessage<pqhost::HostError>(::testing::HasSubstr("folder.json: a directory")));
+    EXPECT_THAT([&] { pqhost::loadPatch(dir / "none.json", PQ_PLUGIN_DIR); },
+                ::testing::ThrowsMessage<pqhost::HostError>(
+                    ::testing::HasSubstr("none.json: cannot read the patch file")));
 }
 
 // A render that fails leaves no file behind, not even the faces painted before the fault;
