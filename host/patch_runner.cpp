@@ -117,6 +117,9 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
             node->gui->setValueCallback([this, index](int32_t pinId, const std::vector<uint8_t>& bytes) {
                 routeGuiValue(index, pinId, bytes);
             });
+            // Values the module set while it initialised travel now that every module exists.
+            for (const GuiPinValue& early : std::vector<GuiPinValue>(node->gui->sent()))
+                routeGuiValue(index, early.pinId, early.bytes);
             continue;
         }
         node->audio->onValue = [this, index](const PinValueRecord& value) {

@@ -199,7 +199,7 @@ void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, ui
 
 std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, uint32_t seed, int rounds,
                                                std::vector<std::string>* validated,
-                                               const ModuleExerciser& exerciser) {
+                                               const ModuleExerciser& exerciser, unsigned timeoutSeconds) {
     std::vector<const ModuleInfo*> present;
     {
         PluginLibrary library(libraryPath);
@@ -221,6 +221,7 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
         if (child == 0) {
             int code = 0;
             try {
+                ::alarm(timeoutSeconds); // a module that never answers ends here
                 exerciser(libraryPath, *module, seed, rounds);
             } catch (const std::exception& e) {
                 std::fprintf(stderr, "pqhost: %s: %s\n", describe(*module).c_str(), e.what());
@@ -232,7 +233,10 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
-        if (WIFSIGNALED(status))
+        if (WIFSIGNALED(status) && WTERMSIG(status) == SIGALRM)
+            findings.push_back(
+                {describe(*module), "hung: no answer within " + std::to_string(timeoutSeconds) + " s"});
+        else if (WIFSIGNALED(status))
             findings.push_back({describe(*module), std::string("crashed: ") + ::strsignal(WTERMSIG(status))});
         else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
             findings.push_back(

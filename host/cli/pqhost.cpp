@@ -3,7 +3,7 @@
 //   pqhost info <library>                 SDK version and text, and every catalogued module it creates
 //   pqhost render <patch.json> -o <file.wav> [--plugins <dir>]
 //                                         renders a patch's outputs to a 32-bit float WAV file
-//   pqhost validate <library> [--seed N] [--rounds N]
+//   pqhost validate <library> [--seed N] [--rounds N] [--timeout S]
 //                                         drives every module with good and hostile input, each in
 //                                         a process of its own; a crash is reported with its seed
 #include <unistd.h>
@@ -26,7 +26,7 @@ namespace {
 
 const char* kUsage = "usage: pqhost info <library.so>\n"
                      "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n"
-                     "       pqhost validate <library.so> [--seed N] [--rounds N]\n";
+                     "       pqhost validate <library.so> [--seed N] [--rounds N] [--timeout S]\n";
 
 // A whole number from the command line, or a clear error.
 long wholeArgument(const std::string& option, const std::string& text, long low, long high) {
@@ -47,8 +47,11 @@ int validate(const std::vector<std::string>& args) {
     std::string library;
     uint32_t seed = 1;
     int rounds = 300;
+    unsigned timeout = 60;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--seed" && i + 1 < args.size())
+        if (args[i] == "--timeout" && i + 1 < args.size())
+            timeout = static_cast<unsigned>(wholeArgument("--timeout", args[++i], 1, 86400));
+        else if (args[i] == "--seed" && i + 1 < args.size())
             seed = static_cast<uint32_t>(wholeArgument("--seed", args[++i], 0, 4294967295L));
         else if (args[i] == "--rounds" && i + 1 < args.size())
             rounds = static_cast<int>(wholeArgument("--rounds", args[++i], 1, 1000000));
@@ -59,7 +62,8 @@ int validate(const std::vector<std::string>& args) {
     }
     if (library.empty()) throw pqhost::HostError("validate: needs a library");
     std::vector<std::string> validated;
-    const auto findings = pqhost::validateLibrary(library, seed, rounds, &validated);
+    const auto findings =
+        pqhost::validateLibrary(library, seed, rounds, &validated, pqhost::exerciseModule, timeout);
     for (const auto& finding : findings)
         std::printf("FAILED module %s: %s (reproduce: pqhost validate %s --seed %u --rounds %d)\n",
                     finding.module.c_str(), finding.what.c_str(), library.c_str(), seed, rounds);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+
+#include <unistd.h>
 #include <filesystem>
 #include <stdexcept>
 
@@ -43,6 +45,18 @@ TEST(Validate, CrashesAndFailuresAreFindingsAndTheRunGoesOn) {
     EXPECT_EQ(findings[1].what, "failed with exit code 3");
     EXPECT_EQ(validated.size(), 9u); // the modules after the crash were validated too
     EXPECT_THROW(pqhost::validateLibrary("/nonexistent.so", 1, 1), pqhost::HostError);
+}
+
+TEST(Validate, AModuleThatNeverAnswersIsFoundHung) {
+    const auto findings = pqhost::validateLibrary(
+        std::string(PQ_PLUGIN_DIR) + "/pq_Tuner.so", 1, 1, nullptr,
+        [](const std::string&, const pqhost::ModuleInfo&, uint32_t, int) {
+            for (;;)
+                ::pause();
+        },
+        1);
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].what, "hung: no answer within 1 s");
 }
 
 } // namespace
