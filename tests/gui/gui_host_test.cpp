@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <unistd.h>
+
 #include "host/gui/gui_module_instance.h"
 #include "modules/guiutil/bool_text.h"
 #include "modules/guiutil/click_rectangle.h"
@@ -80,7 +82,8 @@ TEST_F(ClickRectangleFace, LinearColoursComeOutAsTheirSrgbTextAndPngHasTheSize) 
             EXPECT_NEAR(channel(p, shift), 0x80, 1);
     }
 
-    const auto path = std::filesystem::temp_directory_path() / "gui_host_test_face.png";
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("gui_host_test_face." + std::to_string(::getpid()) + ".png");
     ASSERT_TRUE(image.savePng(path.string()));
     cairo_surface_t* png = cairo_image_surface_create_from_png(path.c_str());
     ASSERT_EQ(cairo_surface_status(png), CAIRO_STATUS_SUCCESS);
@@ -91,7 +94,8 @@ TEST_F(ClickRectangleFace, LinearColoursComeOutAsTheirSrgbTextAndPngHasTheSize) 
 }
 
 TEST(FaceImage, PngOfAnImageThatDoesNotHoldTogetherIsRefused) {
-    const auto path = std::filesystem::temp_directory_path() / "gui_host_test_bad_face.png";
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("gui_host_test_bad_face." + std::to_string(::getpid()) + ".png");
     struct Case {
         int width, height;
         size_t pixels;

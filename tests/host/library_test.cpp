@@ -9,6 +9,8 @@
 #include <fstream>
 #include <string>
 
+#include <unistd.h>
+
 #include "host/audio_instance.h"
 #include "host/catalogue.h"
 #include "host/host_error.h"
@@ -228,7 +230,7 @@ TEST(AudioHost, EventsLieInsideTheBlock) {
 
 TEST(HostErrors, BadFilesGiveOneLineAndExitOne) {
     const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
-    const std::string foreign = ::testing::TempDir() + "/foreign.so";
+    const std::string foreign = ::testing::TempDir() + "/foreign." + std::to_string(::getpid()) + ".so";
     std::ofstream(foreign) << "not a library";
     for (const std::string& target : {std::string("/nonexistent/pq_Nothing.so"), foreign, std::string("/")}) {
         int status = 0;

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+
+#include <unistd.h>
 #include <fstream>
 #include <set>
 
@@ -16,8 +18,15 @@ namespace {
 namespace fs = std::filesystem;
 
 struct PatchFiles : ::testing::Test {
-    fs::path dir = fs::path(::testing::TempDir()) / "pq_patch_test";
+    // One folder per test and process: ctest runs the cases of this file side by side.
+    fs::path dir =
+        fs::path(::testing::TempDir()) / ("pq_patch_test." + std::to_string(::getpid()) + "." +
+                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
     void SetUp() override { fs::create_directories(dir); }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(dir, ignored);
+    }
     fs::path write(const std::string& name, const std::string& text) {
         const fs::path file = dir / name;
         std::ofstream(file) << text;

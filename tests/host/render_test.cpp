@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include <unistd.h>
+
 #include "host/audio_instance.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
@@ -53,7 +55,8 @@ std::vector<float> byHand(const std::string& library, int64_t length) {
 
 TEST(Render, PatchMatchesTheModuleDrivenByHand) {
     for (const char* library : {"pq_Modules", "pq_ADSR3"}) {
-        const fs::path file = fs::path(::testing::TempDir()) / "render_test.json";
+        const fs::path file =
+            fs::path(::testing::TempDir()) / ("render_test." + std::to_string(::getpid()) + ".json");
         std::ofstream(file) << R"({"sampleRate": 48000, "blockSize": 64, "length": 2.0,
           "modules": [{"name": "env", "library": ")"
                             << library << R"(", "id": "PQADSR3",
