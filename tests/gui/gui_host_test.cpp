@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "host/gui/cairo_drawing.h"
 #include "host/gui/gui_module_instance.h"
 #include "modules/guiutil/bool_text.h"
 #include "modules/guiutil/click_rectangle.h"
@@ -156,4 +157,55 @@ TEST(GuiModuleInstance, RefusesModulesWithoutTheirSubtypesInterface) {
     EXPECT_FALSE(gui.attached());
     EXPECT_EQ(gui.deliverBool(1, true), gmpi::kMpFail);
     EXPECT_TRUE(gui.render(10, 10).pixels == std::vector<uint32_t>(100, 0));
+}
+
+// Text in the named family, weight and size, placed by its alignment inside the layout
+// rectangle and clipped to it with option 2.
+TEST(CairoDrawing, TextIsAlignedAndClippedToItsRectangle) {
+    using namespace gmpi_gui_api;
+    struct Case {
+        int32_t alignment; // 0 leading, 1 trailing, 2 centre
+        bool inkLeft, inkRight;
+    } cases[] = {{0, true, false}, {1, false, true}, {2, true, true}};
+    for (const Case& c : cases) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 40);
+        cairo_t* cr = cairo_create(surface);
+        {
+            pqhost::CairoDrawingContext context(cr);
+            IMpDrawingFactory* factory = nullptr;
+            ASSERT_EQ(context.getFactory(&factory), gmpi::kMpOk);
+            IMpTextFormat* format = nullptr;
+            ASSERT_EQ(factory->createTextFormat("DejaVu Sans", nullptr, 700, 0, 5, 20.0f, nullptr, &format),
+                      gmpi::kMpOk);
+            format->setTextAlignment(c.alignment);
+            const Color white{1, 1, 1, 1};
+            IMpSolidColorBrush* brush = nullptr;
+            context.createSolidColorBrush(&white, &brush);
+            // A layout of 10..190 across, 5..25 down: glyphs taller than it are cut at 25.
+            const Rect layout{10, 5, 190, 25};
+            context.drawText("Wave", 4, format, &layout, brush, 2);
+            brush->release();
+            format->release();
+            factory->release();
+        }
+        cairo_surface_flush(surface);
+        const unsigned char* data = cairo_image_surface_get_data(surface);
+        const int stride = cairo_image_surface_get_stride(surface);
+        bool left = false, right = false, outside = false;
+        for (int y = 0; y < 40; ++y)
+            for (int x = 0; x < 200; ++x) {
+                if (data[y * stride + x * 4 + 3] == 0) continue;
+                if (x < 10 || x >= 190 || y < 5 || y >= 25)
+                    outside = true;
+                else if (x < 100)
+                    left = true;
+                else
+                    right = true;
+            }
+        EXPECT_EQ(left, c.inkLeft) << "alignment " << c.alignment;
+        EXPECT_EQ(right, c.inkRight) << "alignment " << c.alignment;
+        EXPECT_FALSE(outside) << "alignment " << c.alignment;
+        cairo_destroy(cr);
+        cairo_surface_destroy(surface);
+    }
 }
