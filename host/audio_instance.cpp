@@ -159,8 +159,10 @@ bool AudioInstance::runBlock(int32_t count) {
         return false;
     }
     sleeping_ = false;
-    // Values routed to this module while it runs go to the next block.
-    std::vector<Pending> events;
+    // Values routed to this module while it runs go to the next block. The two lists trade
+    // places every block, so both keep their room.
+    std::vector<Pending>& events = inFlight_;
+    events.clear();
     events.swap(pending_);
     eventStorage_.assign(events.size(), gmpi::MpEvent{});
     for (size_t i = 0; i < events.size(); ++i) {

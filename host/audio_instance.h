@@ -147,6 +147,7 @@ private:
     gmpi::IMpPlugin* plugin1_ = nullptr;
     std::map<int32_t, std::vector<float>> buffers_;
     std::vector<Pending> pending_;
+    std::vector<Pending> inFlight_; // the events of the block being processed
     std::vector<gmpi::MpEvent> eventStorage_;
     bool sleeping_ = false;
     int64_t blocksRun_ = 0;
