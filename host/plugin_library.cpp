@@ -4,66 +4,16 @@
 #include <sys/stat.h>
 
 #include "host/host_error.h"
+#include "runtime/gui/utf8.h"
 
 namespace pqhost {
 
 std::string toUtf8(const std::u16string& text) {
-    std::string out;
-    for (size_t i = 0; i < text.size(); ++i) {
-        uint32_t c = text[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] < 0xE000) {
-            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xD800 && c < 0xE000) {
-            c = 0xFFFD;
-        }
-        if (c < 0x80) {
-            out += char(c);
-        } else if (c < 0x800) {
-            out += char(0xC0 | (c >> 6));
-            out += char(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += char(0xE0 | (c >> 12));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        } else {
-            out += char(0xF0 | (c >> 18));
-            out += char(0x80 | ((c >> 12) & 0x3F));
-            out += char(0x80 | ((c >> 6) & 0x3F));
-            out += char(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
+    return pq::utf16ToUtf8(text.data(), text.size());
 }
 
 std::u16string toUtf16(const std::string& text) {
-    std::u16string out;
-    for (size_t i = 0; i < text.size();) {
-        const auto b = static_cast<unsigned char>(text[i]);
-        uint32_t c = 0xFFFD;
-        size_t n = 1;
-        if (b < 0x80)
-            c = b;
-        else if ((b >> 5) == 0x6)
-            c = b & 0x1F, n = 2;
-        else if ((b >> 4) == 0xE)
-            c = b & 0x0F, n = 3;
-        else if ((b >> 3) == 0x1E)
-            c = b & 0x07, n = 4;
-        if (i + n > text.size()) n = text.size() - i, c = 0xFFFD;
-        for (size_t k = 1; k < n; ++k)
-            c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
-        i += n;
-        if (c >= 0x10000) {
-            c -= 0x10000;
-            out += char16_t(0xD800 + (c >> 10));
-            out += char16_t(0xDC00 + (c & 0x3FF));
-        } else {
-            out += char16_t(c);
-        }
-    }
-    return out;
+    return pq::utf8ToUtf16(text.data(), text.size());
 }
 
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {

@@ -39,13 +39,7 @@ public:
         return gmpi::kMpNoSupport;
     }
     int32_t addRef() override { return ++refs_; }
-    int32_t release() override {
-        if (--refs_ == 0) {
-            delete this;
-            return 0;
-        }
-        return refs_;
-    }
+    int32_t release() override { return pq::releaseReference(refs_, this); }
     virtual ~Counted() = default;
 
 private:

@@ -76,3 +76,13 @@ enum : int32_t {
 };
 
 } // namespace gmpi
+
+namespace pq {
+// The release of every reference-counted object: drops one reference and deletes the object
+// with the last one. Answers the new count. Counts are plain integers: one thread at a time.
+template <class T> int32_t releaseReference(int32_t& count, T* object) {
+    if (--count != 0) return count;
+    delete object;
+    return 0;
+}
+} // namespace pq

@@ -55,11 +55,7 @@ int32_t queryAudioHost(gmpi::IMpUnknown* host, gmpi::IMpAudioHost*& slot, bool& 
 } // namespace
 
 int32_t MpPluginBase::release() {
-    if (--refCount_ == 0) {
-        delete this;
-        return 0;
-    }
-    return refCount_;
+    return pq::releaseReference(refCount_, this);
 }
 
 MpPluginBase::~MpPluginBase() {

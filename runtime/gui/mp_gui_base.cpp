@@ -40,9 +40,5 @@ int32_t MpGuiBase_base::setPin(int32_t pinId, int32_t size, const void* data, in
 }
 
 int32_t MpGuiBase::release() {
-    if (--refCount == 0) {
-        delete this;
-        return 0;
-    }
-    return refCount;
+    return pq::releaseReference(refCount, this);
 }

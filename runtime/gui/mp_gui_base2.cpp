@@ -24,11 +24,7 @@ int32_t MpGuiBase2::setPin(int32_t pinId, int32_t size, const void* data, int32_
 }
 
 int32_t QmGuiInvisibleBase::release() {
-    if (--refCount == 0) {
-        delete this;
-        return 0;
-    }
-    return refCount;
+    return pq::releaseReference(refCount, this);
 }
 
 namespace gmpi_gui {
@@ -44,11 +40,7 @@ int32_t MpGuiGfxBase::queryInterface(const gmpi::Guid& iid, void** out) {
 }
 
 int32_t MpGuiGfxBase::release() {
-    if (--refCount == 0) {
-        delete this;
-        return 0;
-    }
-    return refCount;
+    return pq::releaseReference(refCount, this);
 }
 
 int32_t MpGuiGfxBase::setHost(gmpi::IMpUnknown* hostObject) {

@@ -97,7 +97,7 @@ public:
 private:
     template <class I> struct Counted : I {
         RecordingContext& ctx;
-        int refs = 1;
+        int32_t refs = 1;
         explicit Counted(RecordingContext& c) : ctx(c) { ++ctx.alive; }
         virtual ~Counted() { --ctx.alive; }
         int32_t queryInterface(const Guid&, void** out) override {
@@ -105,13 +105,7 @@ private:
             return gmpi::kMpNoSupport;
         }
         int32_t addRef() override { return ++refs; }
-        int32_t release() override {
-            if (--refs == 0) {
-                delete this;
-                return 0;
-            }
-            return refs;
-        }
+        int32_t release() override { return pq::releaseReference(refs, this); }
     };
     template <class I> struct Plain final : Counted<I> { using Counted<I>::Counted; };
     struct Solid final : Counted<IMpSolidColorBrush> {

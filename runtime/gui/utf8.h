@@ -1,0 +1,12 @@
+// Conversions between the 16-bit text of pins and identifiers and UTF-8 text. Pairs of
+// surrogates are joined; a lone surrogate, or a malformed UTF-8 sequence, becomes U+FFFD.
+// Exactly `count` units are read, so text need not be terminated. [any thread]
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace pq {
+std::string utf16ToUtf8(const char16_t* text, size_t count);
+std::u16string utf8ToUtf16(const char* text, size_t count);
+} // namespace pq
