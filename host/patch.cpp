@@ -1,10 +1,15 @@
 #include "host/patch.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cctype>
+#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <iterator>
+#include <initializer_list>
 #include <limits>
 #include <map>
 
@@ -21,6 +26,110 @@ using nlohmann::json;
 constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 4096;
 constexpr int64_t kFacePixelLimit = int64_t(1) << 27;
 constexpr size_t kEventLimit = size_t(1) << 20;
+
+// Opens a file the patch reader reads: a regular file of at most kFileSizeLimit bytes, never
+// a device, a FIFO or a directory (opened without waiting for a writer, then checked).
+// Answers the descriptor; a failure throws HostError with `cannotRead` and the reason.
+int openBounded(const std::filesystem::path& file, const std::string& cannotRead) {
+    const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) throw HostError(cannotRead + ": " + std::strerror(errno));
+    struct stat info {};
+    std::string problem;
+    if (::fstat(fd, &info) != 0)
+        problem = std::strerror(errno);
+    else if (S_ISDIR(info.st_mode))
+        problem = "a directory";
+    else if (!S_ISREG(info.st_mode))
+        problem = "not a regular file";
+    else if (uint64_t(info.st_size) > kFileSizeLimit)
+        problem = "larger than " + std::to_string(kFileSizeLimit >> 20) + " MiB";
+    if (!problem.empty()) {
+        ::close(fd);
+        throw HostError(cannotRead + ": " + problem);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
+// The JSON library's words without its tag ("[json.exception.parse_error.101] ").
+std::string jsonReason(const std::exception& e) {
+    std::string why = e.what();
+    if (const auto tag = why.find("] "); why.starts_with("[json.") && tag != std::string::npos)
+        why.erase(0, tag + 2);
+    return why.substr(0, 200);
+}
+
+// Finds where parsing stops, for errors the JSON library reports without a place (a number
+// beyond double range): an event reader that builds nothing and keeps the byte offset.
+struct ErrorPlace : nlohmann::json_sax<json> {
+    size_t offset = 0;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(size_t position, const std::string&, const json::exception&) override {
+        offset = position;
+        return false;
+    }
+};
+
+std::string lineAndColumn(const std::string& text, size_t offset) {
+    offset = std::min(offset, text.size());
+    const size_t line = size_t(std::count(text.begin(), text.begin() + std::ptrdiff_t(offset), '\n')) + 1;
+    const size_t lineStart = text.rfind('\n', offset == 0 ? 0 : offset - 1);
+    const size_t column = lineStart == std::string::npos || offset == 0 ? offset : offset - lineStart - 1;
+    return "line " + std::to_string(line) + ", column " + std::to_string(column);
+}
+
+// How far apart two keys are: edits of one letter, ignoring case.
+size_t distance(const std::string& a, const std::string& b) {
+    std::vector<size_t> row(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (size_t i = 1; i <= a.size(); ++i) {
+        size_t diagonal = row[0];
+        row[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            const bool same = std::tolower(static_cast<unsigned char>(a[i - 1])) ==
+                              std::tolower(static_cast<unsigned char>(b[j - 1]));
+            const size_t next = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+            diagonal = row[j];
+            row[j] = next;
+        }
+    }
+    return row[b.size()];
+}
+
+} // namespace
+
+std::string nearestName(const std::string& name, const std::vector<std::string>& known) {
+    std::string best;
+    size_t bestDistance = std::max<size_t>(2, name.size() / 3) + 1;
+    for (const std::string& candidate : known) {
+        const size_t d = distance(name, candidate);
+        if (d < bestDistance) bestDistance = d, best = candidate;
+    }
+    return best;
+}
+
+std::string faceFileProblem(const std::string& name) {
+    if (name.empty()) return "an empty name";
+    const std::filesystem::path path(name);
+    if (path.has_root_path()) return "an absolute path; face files lie in the WAV's folder";
+    for (const std::filesystem::path& part : path)
+        if (part == "..") return "a name with \"..\"; face files lie in the WAV's folder";
+    return {};
+}
+
+namespace {
 
 // Audio to audio and control to control of one type; GUI values also reach audio-module
 // inputs, numbers and bools as numbers, blobs as blobs. Audio modules do not feed GUI pins.
@@ -42,10 +151,16 @@ public:
     Patch read();
 
 private:
+    Patch readRoot(const json& root);
+
+private:
     [[noreturn]] void fail(const std::string& place, const std::string& what) const {
         throw HostError(file_.string() + ": " + place + ": " + what);
     }
     const json& member(const json& object, const char* key, const std::string& place) const;
+    // Refuses keys of `object` that are not `known`, naming the nearest known one.
+    void knownKeys(const json& object, std::initializer_list<const char*> known,
+                   const std::string& place) const;
     double number(const json& value, const std::string& place) const;
     float singleFloat(const json& value, const std::string& place) const;
     PinRef pinRef(const json& value, const std::string& place) const;
@@ -71,11 +186,25 @@ private:
     int64_t facePixels_ = 0;
 };
 
+std::string shown(const json& value);
+std::string shown(const std::string& text);
+
 const json& Reader::member(const json& object, const char* key, const std::string& place) const {
     if (!object.is_object()) fail(place, "expected an object");
     const auto it = object.find(key);
     if (it == object.end()) fail(place, std::string("missing \"") + key + "\"");
     return *it;
+}
+
+void Reader::knownKeys(const json& object, std::initializer_list<const char*> known,
+                       const std::string& place) const {
+    if (!object.is_object()) return;
+    for (const auto& [key, value] : object.items()) {
+        if (std::find_if(known.begin(), known.end(), [&](const char* k) { return key == k; }) != known.end())
+            continue;
+        const std::string near = nearestName(key, std::vector<std::string>(known.begin(), known.end()));
+        fail(place, "unknown key " + shown(key) + (near.empty() ? "" : "; did you mean \"" + near + "\"?"));
+    }
 }
 
 // A value as an error message shows it: scalars as written (long ones cut), containers by
@@ -115,6 +244,16 @@ int64_t Reader::sampleAt(double seconds, const std::string& place) const {
     return static_cast<int64_t>(sample);
 }
 
+// "module "x" has no pin "y"", with the nearest pin name when one is close.
+std::string noSuchPin(const PatchModule& module, const std::string& pinName) {
+    std::vector<std::string> names;
+    for (const PinInfo& pin : module.info->pins)
+        names.push_back(pin.name);
+    const std::string near = nearestName(pinName, names);
+    return "module " + shown(module.name) + " has no pin " + shown(pinName) +
+           (near.empty() ? "" : "; did you mean \"" + near + "\"?");
+}
+
 PinRef Reader::pinRef(const json& value, const std::string& place) const {
     if (!value.is_string()) fail(place, "expected \"module.pin\"");
     const std::string text = value.get<std::string>();
@@ -126,7 +265,7 @@ PinRef Reader::pinRef(const json& value, const std::string& place) const {
     if (it == byName_.end()) fail(place, "unknown module " + shown(moduleName));
     const PatchModule& module = patch_.modules[it->second];
     const PinInfo* pin = module.info->findPin(pinName);
-    if (pin == nullptr) fail(place, "module " + shown(moduleName) + " has no pin " + shown(pinName));
+    if (pin == nullptr) fail(place, noSuchPin(module, pinName));
     return {it->second, pin};
 }
 
@@ -163,6 +302,7 @@ std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, con
     }
     if (type == 10) {
         const json* samples = &value;
+        knownKeys(value, {"wav", "samples"}, place);
         if (value.is_object() && value.contains("wav")) {
             const json& path = value["wav"];
             if (!path.is_string()) fail(place, "\"wav\" takes a file name");
@@ -191,6 +331,7 @@ std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, con
 
 void Reader::readModule(const json& entry, const std::string& place) {
     PatchModule module;
+    knownKeys(entry, {"name", "library", "id", "subtype", "values"}, place);
     const json& name = member(entry, "name", place);
     const json& library = member(entry, "library", place);
     const json& id = member(entry, "id", place);
@@ -228,7 +369,7 @@ void Reader::readModule(const json& entry, const std::string& place) {
         for (const auto& [pinName, value] : values.items()) {
             const std::string where = place + ": value of " + shown(pinName);
             const PinInfo* pin = module.info->findPin(pinName);
-            if (pin == nullptr) fail(where, "module " + shown(module.name) + " has no pin " + shown(pinName));
+            if (pin == nullptr) fail(where, noSuchPin(module, pinName));
             // GUI pins are written by host and module alike; audio outputs only by the module.
             if (pin->direction != 0 && module.subtype == 0) fail(where, "an output takes no value");
             module.values.emplace_back(pin->id, valueBytes(*pin, module.subtype, value, where));
@@ -239,6 +380,7 @@ void Reader::readModule(const json& entry, const std::string& place) {
 }
 
 void Reader::readConnection(const json& entry, const std::string& place) {
+    knownKeys(entry, {"from", "to"}, place);
     PatchConnection connection{pinRef(member(entry, "from", place), place + ": from"),
                                pinRef(member(entry, "to", place), place + ": to")};
     const PatchModule& from = patch_.modules[connection.from.module];
@@ -260,11 +402,16 @@ void Reader::readConnection(const json& entry, const std::string& place) {
 }
 
 void Reader::readEvent(const json& entry, const std::string& place) {
+    knownKeys(entry,
+              entry.contains("gate") ? std::initializer_list<const char*>{"pin", "gate"}
+                                     : std::initializer_list<const char*>{"pin", "time", "value"},
+              place);
     const PinRef pin = pinRef(member(entry, "pin", place), place + ": pin");
     const PatchModule& module = patch_.modules[pin.module];
     if (pin.pin->direction != 0) fail(place, "events go to inputs");
     if (entry.contains("gate")) {
         const json& gate = entry["gate"];
+        knownKeys(gate, {"start", "high", "low", "repeat", "level"}, place + ": gate");
         const double start = number(member(gate, "start", place + ": gate"), place + ": gate start");
         const double high = number(member(gate, "high", place + ": gate"), place + ": gate high");
         const double low = gate.contains("low") ? number(gate["low"], place + ": gate low") : 0.0;
@@ -318,12 +465,19 @@ void Reader::readList(const json& root, const char* key, Entry read, const char*
     if (!root.contains(key)) return;
     const json& list = root[key];
     if (!list.is_array()) fail(key, expected);
-    for (size_t i = 0; i < list.size(); ++i)
-        (this->*read)(list[i], std::string(key) + "[" + std::to_string(i) + "]");
+    for (size_t i = 0; i < list.size(); ++i) {
+        const std::string place = std::string(key) + "[" + std::to_string(i) + "]";
+        try {
+            (this->*read)(list[i], place);
+        } catch (const json::exception& e) {
+            fail(place, jsonReason(e));
+        }
+    }
 }
 
 void Reader::readPointer(const json& entry, const std::string& place) {
     PatchPointer pointer{};
+    knownKeys(entry, {"time", "module", "action", "x", "y", "shift"}, place);
     pointer.module = guiModule(entry, place);
     pointer.sample = sampleAt(number(member(entry, "time", place), place + ": time"), place + ": time");
     const json& action = member(entry, "action", place);
@@ -347,6 +501,7 @@ void Reader::readPointer(const json& entry, const std::string& place) {
 
 void Reader::readFace(const json& entry, const std::string& place) {
     PatchFace face{};
+    knownKeys(entry, {"module", "width", "height", "file", "time"}, place);
     face.module = guiModule(entry, place);
     const double width = number(member(entry, "width", place), place + ": width");
     const double height = number(member(entry, "height", place), place + ": height");
@@ -362,40 +517,67 @@ void Reader::readFace(const json& entry, const std::string& place) {
     const json& file = member(entry, "file", place);
     if (!file.is_string() || file.get<std::string>().empty()) fail(place, "\"file\" must name a PNG file");
     face.file = file.get<std::string>();
+    if (const std::string problem = faceFileProblem(face.file); !problem.empty())
+        fail(place + ": file", shown(face.file) + " is " + problem);
     face.sample = entry.contains("time") ? sampleAt(number(entry["time"], place + ": time"), place + ": time")
                                          : patch_.lengthSamples;
     patch_.faces.push_back(face);
 }
 
 Patch Reader::read() {
-    std::error_code error;
-    if (std::filesystem::is_directory(file_, error))
-        throw HostError(file_.string() + ": a directory, not a patch file");
     std::string text;
-    try {
-        std::ifstream in(file_, std::ios::binary);
-        if (!in) throw std::runtime_error("cannot open it");
-        text.assign(std::istreambuf_iterator<char>(in), {});
-    } catch (const std::exception& e) {
-        throw HostError(file_.string() + ": cannot read the patch file: " + e.what());
+    {
+        const int fd = openBounded(file_, file_.string() + ": cannot read the patch file");
+        char buffer[65536];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 || text.size() + size_t(n) > kFileSizeLimit) {
+                const std::string why = n < 0 ? std::strerror(errno) : "it grew beyond the size limit";
+                ::close(fd);
+                throw HostError(file_.string() + ": cannot read the patch file: " + why);
+            }
+            if (n == 0) break;
+            text.append(buffer, size_t(n));
+        }
+        ::close(fd);
     }
     json root;
     try {
         root = json::parse(text);
     } catch (const json::parse_error& e) {
-        // The parser's own words without its tag and without the text it read last, which
-        // can be as long as the file.
-        std::string why = e.what();
-        if (const auto tag = why.find("] "); why.starts_with("[json.") && tag != std::string::npos)
-            why.erase(0, tag + 2);
-        why = why.substr(0, why.find("; last read"));
-        throw HostError(file_.string() + ": not valid JSON: " + why.substr(0, 200));
+        // The parser's own words without the text it read last, which can be as long as the
+        // file.
+        const std::string why = jsonReason(e);
+        throw HostError(file_.string() + ": not valid JSON: " + why.substr(0, why.find("; last read")));
+    } catch (const json::exception& e) {
+        // Errors such as a number beyond double range come without a place: find it.
+        ErrorPlace place;
+        json::sax_parse(text, &place);
+        throw HostError(file_.string() + ": not valid JSON: " + lineAndColumn(text, place.offset) + ": " +
+                        jsonReason(e));
     }
+    try {
+        return readRoot(root);
+    } catch (const json::exception& e) {
+        fail("top level", jsonReason(e));
+    }
+}
+
+Patch Reader::readRoot(const json& root) {
     if (!root.is_object()) fail("top level", "expected an object");
+    knownKeys(root,
+              {"$schema", "sampleRate", "blockSize", "length", "modules", "connections", "events", "output",
+               "pointer", "faces"},
+              "top level");
     patch_.file = file_;
     if (root.contains("sampleRate")) {
         const double rate = number(root["sampleRate"], "sampleRate");
         if (rate < 1000 || rate > 768000) fail("sampleRate", "must lie between 1000 and 768000");
+        // The WAV header holds whole hertz: a fraction would play at a rate other than the one
+        // rendered.
+        if (rate != std::floor(rate))
+            fail("sampleRate", "must be a whole number of Hz, not " + shown(root["sampleRate"]));
         patch_.sampleRate = static_cast<float>(rate);
     }
     if (root.contains("blockSize")) {
@@ -437,8 +619,9 @@ Patch loadPatch(const std::filesystem::path& file, const std::filesystem::path& 
 }
 
 std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file) {
+    const int fd = openBounded(file, "cannot read wave file " + file.string());
     SF_INFO info{};
-    SNDFILE* sound = sf_open(file.c_str(), SFM_READ, &info);
+    SNDFILE* sound = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
     if (sound == nullptr)
         throw HostError("cannot read wave file " + file.string() + ": " + sf_strerror(nullptr));
     if (info.frames > 1 << 24 || info.channels < 1 || info.frames * info.channels > 1 << 26) {

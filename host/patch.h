@@ -18,6 +18,9 @@
 // events and face pictures happen at the end of the block that holds their time (a face
 // without a time is painted at the end); face files lie beside the rendered WAV.
 //
+// Unknown keys are errors (a top-level "$schema" naming the patch schema is allowed). The patch
+// file and the wave files it names are regular files of at most 64 MiB.
+//
 // A library is a deliverable's name (looked up in the plug-in directory) or a path to a .so
 // relative to the patch file. Blob values are a list of samples, { "samples": [...] }, or
 // { "wav": "file.wav" } (a single-cycle wave read from the file's first channel).
@@ -87,9 +90,19 @@ struct Patch {
     std::vector<PatchFace> faces;      // sorted by sample, stable
 };
 
+// The largest patch file, and the largest wave file a patch names, that the host reads.
+constexpr uint64_t kFileSizeLimit = uint64_t(64) << 20;
+
 // Reads and checks a patch. Throws HostError naming the file and the place of the fault.
 // `pluginDir` is where deliverables named without a path are found.
 Patch loadPatch(const std::filesystem::path& file, const std::filesystem::path& pluginDir);
+
+// Why `name` cannot name a face file (absolute, or with ".."), or empty when it can: face
+// files lie in the rendered WAV's folder.
+std::string faceFileProblem(const std::string& name);
+
+// The name of `known` nearest to `name` (a slip of case or of a few letters), or empty.
+std::string nearestName(const std::string& name, const std::vector<std::string>& known);
 
 // Float samples of a wave blob (little-endian 32-bit floats) from a WAV file's first channel.
 std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file);

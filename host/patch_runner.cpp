@@ -5,11 +5,9 @@
 #include <filesystem>
 #include <map>
 
-#include <sndfile.h>
-#include <unistd.h>
-
 #include "host/audio_instance.h"
 #include "host/host_error.h"
+#include "host/module_creation.h"
 #include "host/plugin_library.h"
 
 namespace pqhost {
@@ -36,10 +34,22 @@ struct PatchRunner::Node {
 };
 
 PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
-    const auto fail = [&](const std::string& what) { throw HostError(patch.file.string() + ": " + what); };
     engine_ = std::make_unique<AudioEngine>(patch.sampleRate, patch.blockSize);
+    createModules();
+    wireConnections();
+    orderModules();
+    prepareFirstBlock();
+}
+
+void PatchRunner::fail(const std::string& what) const {
+    throw HostError(patch_.file.string() + ": " + what);
+}
+
+// Loads each library once and creates every module; audio modules get their audio buffers,
+// unconnected inputs the constant the patch or the pin's default gives them.
+void PatchRunner::createModules() {
     std::map<std::string, PluginLibrary*> loaded;
-    for (const PatchModule& module : patch.modules) {
+    for (const PatchModule& module : patch_.modules) {
         const std::string key = module.libraryPath.string();
         if (!loaded.count(key)) {
             try {
@@ -52,32 +62,24 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         PluginLibrary& library = *loaded[key];
         auto node = std::make_unique<Node>();
         node->module = &module;
-        gmpi::IMpUnknown* object = nullptr;
-        int32_t result = gmpi::kMpFail;
+        gmpi::IMpUnknown* host = nullptr;
         if (module.subtype != 0) {
             node->gui = std::make_unique<GuiModuleInstance>();
-            // Legacy modules get the host from the factory; graphics modules through setHost.
-            result =
-                module.subtype == 2 && library.factory2()
-                    ? library.createInstance2(module.id, module.subtype, &object)
-                    : library.createInstance(module.id, module.subtype, node->gui->hostObject(), &object);
+            host = node->gui->hostObject();
         } else {
             node->audio = std::make_unique<AudioInstance>(*engine_, module.name);
-            // The newest factory hands the host over afterwards; the earlier one at creation.
-            result = library.factory2()
-                         ? library.createInstance2(module.id, 0, &object)
-                         : library.createInstance(module.id, 0, node->audio->hostObject(), &object);
+            host = node->audio->hostObject();
         }
-        if (result != gmpi::kMpOk && object != nullptr) object->release();
-        if (result != gmpi::kMpOk || object == nullptr ||
-            (node->gui && !node->gui->attach(object, module.subtype)))
+        const CreatedModule made = createModule(library, module.id, module.subtype, host);
+        if (made.result != gmpi::kMpOk || made.object == nullptr ||
+            (node->gui && !node->gui->attach(made.object, module.subtype)))
             fail("module \"" + module.name + "\": " + module.library + " could not create \"" +
-                 toUtf8(module.id) + "\" (result " + std::to_string(result) + ")");
+                 toUtf8(module.id) + "\" (result " + std::to_string(made.result) + ")");
         if (node->gui) {
             nodes_.push_back(std::move(node));
             continue;
         }
-        node->audio->attach(object, library.factory2() == nullptr);
+        node->audio->attach(made.object, made.hostGivenAtCreation);
         for (const PinInfo& pin : module.info->pins) {
             if (pin.datatype != 5) continue;
             float* buffer = node->audio->addAudioPin(pin.id);
@@ -87,7 +89,7 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
                 for (const auto& [id, bytes] : module.values)
                     if (id == pin.id) std::memcpy(&value, bytes.data(), 4);
                 node->constants[pin.id] = value;
-                std::fill(buffer, buffer + patch.blockSize, value);
+                std::fill(buffer, buffer + patch_.blockSize, value);
             }
         }
         nodes_.push_back(std::move(node));
@@ -95,14 +97,18 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
 
     const auto needFace = [&](size_t module, const char* what) {
         if (!nodes_[module]->gui->hasFace())
-            fail("module \"" + patch.modules[module].name + "\" has no face to " + what);
+            fail("module \"" + patch_.modules[module].name + "\" has no face to " + what);
     };
-    for (const PatchPointer& p : patch.pointer)
+    for (const PatchPointer& p : patch_.pointer)
         needFace(p.module, "point at");
-    for (const PatchFace& f : patch.faces)
+    for (const PatchFace& f : patch_.faces)
         needFace(f.module, "paint");
+}
 
-    for (const PatchConnection& c : patch.connections) {
+// Audio connections feed buffers; what each module sends is routed: streaming to fed audio
+// inputs, values to control inputs.
+void PatchRunner::wireConnections() {
+    for (const PatchConnection& c : patch_.connections) {
         Node& from = *nodes_[c.from.module];
         Node& to = *nodes_[c.to.module];
         if (c.to.pin->datatype == 5 && from.audio) {
@@ -110,7 +116,6 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
             to.feeds.push_back({c.to.pin->id, &from, c.from.pin->id});
         }
     }
-    // Route what each module sends: streaming to fed audio inputs, values to control inputs.
     for (auto& node : nodes_) {
         const size_t index = size_t(&node - &nodes_[0]);
         if (node->gui) {
@@ -134,10 +139,12 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
                     nodes_[c.to.module]->audio->queueStreaming(s.time, c.to.pin->id, s.streaming);
         };
     }
+}
 
-    // Sources run before what they feed where the connections allow; loops keep patch order.
+// Sources run before what they feed where the connections allow; loops keep patch order.
+void PatchRunner::orderModules() {
     std::vector<int> pending(nodes_.size(), 0);
-    for (const PatchConnection& c : patch.connections)
+    for (const PatchConnection& c : patch_.connections)
         ++pending[c.to.module];
     std::vector<bool> placed(nodes_.size(), false);
     while (order_.size() < nodes_.size()) {
@@ -149,11 +156,13 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
                 if (!placed[i]) pick = i;
         placed[pick] = true;
         order_.push_back(nodes_[pick].get());
-        for (const PatchConnection& c : patch.connections)
+        for (const PatchConnection& c : patch_.connections)
             if (c.from.module == pick) --pending[c.to.module];
     }
+}
 
-    // The first block: initial values, the constant state of unconnected audio inputs, graph start.
+// The first block: initial values, the constant state of unconnected audio inputs, graph start.
+void PatchRunner::prepareFirstBlock() {
     for (auto& node : nodes_) {
         if (node->gui) {
             for (const auto& [id, bytes] : node->module->values)
@@ -171,7 +180,8 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
             node->audio->queueStreaming(0, id, false);
         node->audio->queueGraphStart(0);
     }
-    channels_.assign(patch.outputs.size(), std::vector<float>(size_t(patch.lengthSamples), 0.0f));
+    for (const PinRef& out : patch_.outputs)
+        outputBuffers_.push_back(nodes_[out.module]->audio->buffer(out.pin->id));
 }
 
 PatchRunner::~PatchRunner() {
@@ -274,7 +284,7 @@ AudioInstance* PatchRunner::audioModule(const std::string& name) const {
     return nullptr;
 }
 
-void PatchRunner::runBlock(int64_t blockStart, int32_t count) {
+void PatchRunner::runBlock(int64_t blockStart, int32_t count, const BlockSink& sink) {
     // Patch events of this block: control inputs get value events, unconnected audio inputs
     // a new constant from that sample on, announced by a streaming-stop event.
     while (nextEvent_ < patch_.events.size() && patch_.events[nextEvent_].sample < blockStart + count) {
@@ -300,19 +310,27 @@ void PatchRunner::runBlock(int64_t blockStart, int32_t count) {
                         sizeof(float) * size_t(count));
         node->audio->runBlock(count);
     }
-    for (size_t c = 0; c < patch_.outputs.size(); ++c) {
-        const PinRef& out = patch_.outputs[c];
-        const float* buffer = nodes_[out.module]->audio->buffer(out.pin->id);
-        std::copy(buffer, buffer + count, channels_[c].begin() + blockStart);
-    }
+    if (sink) sink(outputBuffers_.data(), count);
 }
 
 void PatchRunner::run(const std::function<void(double)>& progress) {
+    channels_.assign(patch_.outputs.size(), std::vector<float>(size_t(patch_.lengthSamples), 0.0f));
+    int64_t done = 0;
+    stream(
+        [this, &done](const float* const* channels, int32_t count) {
+            for (size_t c = 0; c < channels_.size(); ++c)
+                std::copy(channels[c], channels[c] + count, channels_[c].begin() + done);
+            done += count;
+        },
+        progress);
+}
+
+void PatchRunner::stream(const BlockSink& sink, const std::function<void(double)>& progress) {
     const int64_t total = patch_.lengthSamples;
     int64_t reported = 0;
     for (int64_t start = 0; start < total; start += patch_.blockSize) {
         const int32_t count = static_cast<int32_t>(std::min<int64_t>(patch_.blockSize, total - start));
-        runBlock(start, count);
+        runBlock(start, count, sink);
         runGui(start + count);
         ++blocks_;
         if (progress && start - reported >= total / 10) {
@@ -334,78 +352,6 @@ std::vector<ModuleReport> PatchRunner::report() const {
                 {node->module->name, false, node->audio->blocksRun(), node->audio->blocksSlept(), 0});
     }
     return out;
-}
-
-namespace {
-
-// Writes 32-bit float WAV to `path`, interleaving a slice at a time.
-void writeWavFile(const std::string& path, const std::vector<std::vector<float>>& channels, float sampleRate,
-                  const std::string& shownPath) {
-    SF_INFO info{};
-    info.samplerate = static_cast<int>(sampleRate);
-    info.channels = static_cast<int>(channels.size());
-    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
-    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (file == nullptr) throw HostError("cannot write " + shownPath + ": " + sf_strerror(nullptr));
-    const size_t frames = channels[0].size();
-    constexpr size_t kSlice = 4096;
-    std::vector<float> interleaved(kSlice * channels.size());
-    bool written = true;
-    for (size_t start = 0; start < frames && written; start += kSlice) {
-        const size_t n = std::min(kSlice, frames - start);
-        for (size_t i = 0; i < n; ++i)
-            for (size_t c = 0; c < channels.size(); ++c)
-                interleaved[i * channels.size() + c] = channels[c][start + i];
-        written = sf_writef_float(file, interleaved.data(), sf_count_t(n)) == sf_count_t(n);
-    }
-    if (sf_close(file) != 0 || !written) throw HostError("cannot write " + shownPath);
-}
-
-} // namespace
-
-std::vector<std::string> writeOutputs(const std::string& wavPath,
-                                      const std::vector<std::vector<float>>& channels, float sampleRate,
-                                      const std::vector<std::pair<std::string, FaceImage>>& faces) {
-    if (channels.empty()) throw HostError("nothing to write: the patch names no output");
-    namespace fs = std::filesystem;
-    std::vector<std::string> targets{wavPath};
-    for (const auto& [name, image] : faces) {
-        fs::path file = name;
-        if (file.is_relative()) file = fs::path(wavPath).parent_path() / file;
-        targets.push_back(file.string());
-    }
-    for (size_t i = 0; i < targets.size(); ++i) {
-        std::error_code error;
-        if (fs::is_directory(targets[i], error))
-            throw HostError("cannot write " + targets[i] + ": a directory");
-        for (size_t k = 0; k < i; ++k)
-            if (fs::weakly_canonical(targets[k], error) == fs::weakly_canonical(targets[i], error))
-                throw HostError("cannot write " + targets[i] + " twice in one render");
-    }
-    const std::string suffix = ".partial." + std::to_string(::getpid());
-    std::vector<std::string> temporaries;
-    const auto removeTemporaries = [&] {
-        for (const std::string& t : temporaries)
-            std::remove(t.c_str());
-    };
-    try {
-        temporaries.push_back(targets[0] + suffix);
-        writeWavFile(temporaries.back(), channels, sampleRate, targets[0]);
-        for (size_t i = 0; i < faces.size(); ++i) {
-            temporaries.push_back(targets[i + 1] + suffix);
-            if (!faces[i].second.savePng(temporaries.back()))
-                throw HostError("cannot write face picture " + targets[i + 1]);
-        }
-    } catch (...) {
-        removeTemporaries();
-        throw;
-    }
-    for (size_t i = 0; i < targets.size(); ++i)
-        if (std::rename(temporaries[i].c_str(), targets[i].c_str()) != 0) {
-            removeTemporaries();
-            throw HostError("cannot write " + targets[i]);
-        }
-    return targets;
 }
 
 } // namespace pqhost

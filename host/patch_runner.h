@@ -4,6 +4,7 @@
 // the first block.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -26,6 +27,9 @@ struct ModuleReport {
     int64_t valuesSent = 0;  // GUI modules
 };
 
+// Hears the rendered outputs block by block: one buffer per chosen output, `count` samples each.
+using BlockSink = std::function<void(const float* const* channels, int32_t count)>;
+
 class PatchRunner {
 public:
     // Loads the libraries and creates, connects and opens every module. Throws HostError.
@@ -34,10 +38,14 @@ public:
     PatchRunner(const PatchRunner&) = delete;
     PatchRunner& operator=(const PatchRunner&) = delete;
 
-    // Renders the patch's length; `progress` (optional) hears the fraction done now and then.
+    // Renders the patch's length and keeps the outputs in channels(); `progress` (optional)
+    // hears the fraction done now and then.
     void run(const std::function<void(double)>& progress = {});
+    // Renders the patch's length and hands each block's outputs to `sink` instead of keeping
+    // them, so that memory stays the same however long the patch is.
+    void stream(const BlockSink& sink, const std::function<void(double)>& progress = {});
 
-    // One channel per chosen output, the patch's length in samples.
+    // After run(): one channel per chosen output, the patch's length in samples.
     const std::vector<std::vector<float>>& channels() const { return channels_; }
     std::vector<ModuleReport> report() const;
     int64_t blocks() const { return blocks_; }
@@ -48,7 +56,14 @@ public:
 
 private:
     struct Node;
-    void runBlock(int64_t blockStart, int32_t count);
+    // The constructor's steps, in order.
+    void createModules();
+    void wireConnections();
+    void orderModules();
+    void prepareFirstBlock();
+    [[noreturn]] void fail(const std::string& what) const;
+
+    void runBlock(int64_t blockStart, int32_t count, const BlockSink& sink);
     // GUI values, pointer events and faces due before `end`, after the audio of that block.
     void runGui(int64_t end);
     // A value for a module's input: GUI modules hear it at once, audio modules at `offset`
@@ -63,6 +78,7 @@ private:
     std::vector<std::unique_ptr<Node>> nodes_; // in patch order
     std::vector<Node*> order_;                 // in running order
     std::vector<std::vector<float>> channels_;
+    std::vector<const float*> outputBuffers_; // the chosen outputs' buffers, for the sink
     int64_t blocks_ = 0;
     size_t nextEvent_ = 0;
     size_t nextGuiEvent_ = 0;
@@ -70,13 +86,5 @@ private:
     size_t nextFace_ = 0;
     std::vector<std::pair<std::string, FaceImage>> faces_;
 };
-
-// Writes the channels as a 32-bit float WAV file and the faces as PNG files beside it (face
-// names relative to the WAV's directory). Everything is written to temporary files first and
-// moved into place only when all were written, so that a failure leaves no file behind.
-// Answers the paths written, the WAV first. Throws HostError.
-std::vector<std::string> writeOutputs(const std::string& wavPath,
-                                      const std::vector<std::vector<float>>& channels, float sampleRate,
-                                      const std::vector<std::pair<std::string, FaceImage>>& faces);
 
 } // namespace pqhost

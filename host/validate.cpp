@@ -15,7 +15,20 @@
 #include "host/audio_instance.h"
 #include "host/gui/gui_module_instance.h"
 #include "host/host_error.h"
+#include "host/module_creation.h"
 #include "host/plugin_library.h"
+
+// The sanitizer build checks each module's process for leaks before it ends.
+#if defined(__SANITIZE_ADDRESS__)
+#define PQ_LEAK_CHECK 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PQ_LEAK_CHECK 1
+#endif
+#endif
+#ifdef PQ_LEAK_CHECK
+#include <sanitizer/lsan_interface.h>
+#endif
 
 namespace pqhost {
 namespace {
@@ -86,12 +99,13 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
     AudioEngine engine(rates[h.below(4)], blockSize);
     for (int creation = 0; creation < 2; ++creation) {
         AudioInstance instance(engine, toUtf8(module.id));
-        gmpi::IMpUnknown* object = nullptr;
-        const bool viaHost = creation == 1 || library.factory2() == nullptr;
-        const int32_t result = viaHost ? library.createInstance(module.id, 0, instance.hostObject(), &object)
-                                       : library.createInstance2(module.id, 0, &object);
-        if (result != gmpi::kMpOk) throw HostError("creation failed with " + std::to_string(result));
-        instance.attach(object, viaHost);
+        // Both ways a host can hand itself over: as the edition expects, then at creation.
+        const CreatedModule made =
+            createModule(library, module.id, 0, instance.hostObject(),
+                         creation == 0 ? HostHandover::AsTheEditionExpects : HostHandover::AtCreation);
+        if (made.result != gmpi::kMpOk || made.object == nullptr)
+            throw HostError("creation failed with " + std::to_string(made.result));
+        instance.attach(made.object, made.hostGivenAtCreation);
         for (const PinInfo& pin : module.pins)
             if (pin.datatype == 5) instance.addAudioPin(pin.id);
         instance.setBufferResult(h.whole(), nullptr);
@@ -139,12 +153,9 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
 
 void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
     GuiModuleInstance gui;
-    gmpi::IMpUnknown* object = nullptr;
-    const int32_t result = module.subtype == 2 && library.factory2()
-                               ? library.createInstance2(module.id, module.subtype, &object)
-                               : library.createInstance(module.id, module.subtype, gui.hostObject(), &object);
-    if (result != gmpi::kMpOk || !gui.attach(object, module.subtype))
-        throw HostError("creation failed with " + std::to_string(result));
+    const CreatedModule made = createModule(library, module.id, module.subtype, gui.hostObject());
+    if (made.result != gmpi::kMpOk || made.object == nullptr || !gui.attach(made.object, module.subtype))
+        throw HostError("creation failed with " + std::to_string(made.result));
     for (int round = 0; round < rounds; ++round) {
         const std::vector<uint8_t> bytes = h.payload();
         const int32_t size = h.chance(5) ? h.whole() : int32_t(bytes.size());
@@ -177,6 +188,9 @@ void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, i
     }
 }
 
+// The exit code of a module's process whose leak check found memory never released.
+constexpr int kLeaked = 4;
+
 std::string describe(const ModuleInfo& module) {
     // Built by appending: GCC 12 at -O3 takes a literal + temporary string for an overlap.
     std::string text = "\"";
@@ -200,18 +214,7 @@ void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, ui
 std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, uint32_t seed, int rounds,
                                                std::vector<std::string>* validated,
                                                const ModuleExerciser& exerciser, unsigned timeoutSeconds) {
-    std::vector<const ModuleInfo*> present;
-    {
-        PluginLibrary library(libraryPath);
-        for (const ModuleInfo& module : catalogue()) {
-            gmpi::IMpUnknown* object = nullptr;
-            int32_t result = library.createInstance2(module.id, module.subtype, &object);
-            if (result == gmpi::kMpNoSupport && library.factory2() == nullptr)
-                result = library.createInstance(module.id, module.subtype, nullptr, &object);
-            if (object != nullptr) object->release();
-            if (result != gmpi::kMpNoSupport) present.push_back(&module);
-        }
-    }
+    const std::vector<const ModuleInfo*> present = creatableModules(PluginLibrary(libraryPath));
     std::vector<ValidationFinding> findings;
     for (const ModuleInfo* module : present) {
         if (validated) validated->push_back(describe(*module));
@@ -227,6 +230,11 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
                 std::fprintf(stderr, "pqhost: %s: %s\n", describe(*module).c_str(), e.what());
                 code = 3;
             }
+#ifdef PQ_LEAK_CHECK
+            // _exit skips the leak check that ends a process normally: run it here, where it
+            // can still be told which module leaked.
+            if (code == 0 && __lsan_do_recoverable_leak_check() != 0) code = kLeaked;
+#endif
             std::fflush(nullptr);
             ::_exit(code);
         }
@@ -238,6 +246,8 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
                 {describe(*module), "hung: no answer within " + std::to_string(timeoutSeconds) + " s"});
         else if (WIFSIGNALED(status))
             findings.push_back({describe(*module), std::string("crashed: ") + ::strsignal(WTERMSIG(status))});
+        else if (WIFEXITED(status) && WEXITSTATUS(status) == kLeaked)
+            findings.push_back({describe(*module), "leaked memory (the sanitizer's report names it)"});
         else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
             findings.push_back(
                 {describe(*module), "failed with exit code " + std::to_string(WEXITSTATUS(status))});

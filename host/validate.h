@@ -28,7 +28,8 @@ using ModuleExerciser =
 void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, uint32_t seed, int rounds);
 
 // Validates every catalogued module `libraryPath` creates; an empty answer means all passed.
-// A module whose process has not finished after `timeoutSeconds` counts as hung.
+// A module whose process has not finished after `timeoutSeconds` counts as hung; in the
+// sanitizer build, one whose process leaves memory unreleased counts as leaking.
 // Throws HostError when the library cannot be loaded.
 std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, uint32_t seed, int rounds,
                                                std::vector<std::string>* validated = nullptr,

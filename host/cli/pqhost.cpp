@@ -1,74 +1,62 @@
 // pqhost: the substitute host's command line.
 //
 //   pqhost info <library>                 SDK version and text, and every catalogued module it creates
-//   pqhost render <patch.json> -o <file.wav> [--plugins <dir>]
+//   pqhost render <patch.json> -o <file.wav|-> [--plugins <dir>]
 //                                         renders a patch's outputs to a 32-bit float WAV file
 //   pqhost validate <library> [--seed N] [--rounds N] [--timeout S]
 //                                         drives every module with good and hostile input, each in
 //                                         a process of its own; a crash is reported with its seed
+//
+// `pqhost --help`, `pqhost <command> --help` and `pqhost --version` answer on standard output.
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include <CLI/CLI.hpp>
+
 #include "host/catalogue.h"
 #include "host/host_error.h"
+#include "host/module_creation.h"
 #include "host/module_description.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
 #include "host/plugin_library.h"
+#include "host/render_output.h"
 #include "host/validate.h"
 
 namespace {
 
-const char* kUsage = "usage: pqhost info <library.so>\n"
-                     "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n"
-                     "       pqhost validate <library.so> [--seed N] [--rounds N] [--timeout S]\n";
+struct InfoOptions {
+    std::string library;
+};
 
-// A whole number from the command line, or a clear error.
-long wholeArgument(const std::string& option, const std::string& text, long low, long high) {
-    size_t used = 0;
-    long value = 0;
-    try {
-        value = std::stol(text, &used);
-    } catch (const std::exception&) {
-        used = 0;
-    }
-    if (used != text.size() || text.empty() || value < low || value > high)
-        throw pqhost::HostError(option + " takes a whole number from " + std::to_string(low) + " to " +
-                                std::to_string(high) + ", not '" + text + "'");
-    return value;
-}
+struct RenderOptions {
+    std::string patch;
+    std::string output;
+    std::filesystem::path plugins;
+};
 
-int validate(const std::vector<std::string>& args) {
+struct ValidateOptions {
     std::string library;
     uint32_t seed = 1;
     int rounds = 300;
     unsigned timeout = 60;
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--timeout" && i + 1 < args.size())
-            timeout = static_cast<unsigned>(wholeArgument("--timeout", args[++i], 1, 86400));
-        else if (args[i] == "--seed" && i + 1 < args.size())
-            seed = static_cast<uint32_t>(wholeArgument("--seed", args[++i], 0, 4294967295L));
-        else if (args[i] == "--rounds" && i + 1 < args.size())
-            rounds = static_cast<int>(wholeArgument("--rounds", args[++i], 1, 1000000));
-        else if (library.empty() && !args[i].empty() && args[i][0] != '-')
-            library = args[i];
-        else
-            throw pqhost::HostError("validate: unexpected argument '" + args[i] + "'");
-    }
-    if (library.empty()) throw pqhost::HostError("validate: needs a library");
+};
+
+int validate(const ValidateOptions& o) {
     std::vector<std::string> validated;
     const auto findings =
-        pqhost::validateLibrary(library, seed, rounds, &validated, pqhost::exerciseModule, timeout);
+        pqhost::validateLibrary(o.library, o.seed, o.rounds, &validated, pqhost::exerciseModule, o.timeout);
     for (const auto& finding : findings)
         std::printf("FAILED module %s: %s (reproduce: pqhost validate %s --seed %u --rounds %d)\n",
-                    finding.module.c_str(), finding.what.c_str(), library.c_str(), seed, rounds);
+                    finding.module.c_str(), finding.what.c_str(), o.library.c_str(), o.seed, o.rounds);
     std::printf("validated %zu module(s) of %s, %d rounds each, seed %u: %zu failed\n", validated.size(),
-                library.c_str(), rounds, seed, findings.size());
+                o.library.c_str(), o.rounds, o.seed, findings.size());
     return findings.empty() ? 0 : 1;
 }
 
@@ -79,85 +67,63 @@ std::filesystem::path defaultPluginDir() {
     return error ? std::filesystem::path("plugins") : self.parent_path() / "plugins";
 }
 
-int render(const std::vector<std::string>& args) {
-    std::string patchFile, outFile;
-    std::filesystem::path pluginDir = defaultPluginDir();
-    for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-o" && i + 1 < args.size())
-            outFile = args[++i];
-        else if (args[i] == "--plugins" && i + 1 < args.size())
-            pluginDir = args[++i];
-        else if (patchFile.empty() && !args[i].empty() && args[i][0] != '-')
-            patchFile = args[i];
-        else
-            throw pqhost::HostError("render: unexpected argument '" + args[i] + "'");
-    }
-    if (patchFile.empty() || outFile.empty())
-        throw pqhost::HostError("render: needs a patch file and -o <out.wav>");
-    std::error_code error;
-    if (std::filesystem::is_directory(outFile, error))
-        throw pqhost::HostError("render: cannot write " + outFile + ": a directory");
-    if (std::filesystem::equivalent(patchFile, outFile, error))
-        throw pqhost::HostError("render: " + outFile + " is the patch file itself");
-    const pqhost::Patch patch = pqhost::loadPatch(patchFile, pluginDir);
+int render(const RenderOptions& o) {
+    const pqhost::Patch patch = pqhost::loadPatch(o.patch, o.plugins);
     if (patch.outputs.empty())
-        throw pqhost::HostError(patchFile + ": output: the patch names no audio output to render");
+        throw pqhost::HostError(o.patch + ": output: the patch names no audio output to render");
+    // Every place is checked before the render starts, so that a refusal costs no time.
+    pqhost::OutputPlan plan = pqhost::planOutputs(o.output, patch);
     pqhost::PatchRunner runner(patch);
+    pqhost::OutputWriter writer(std::move(plan), int32_t(patch.outputs.size()), int32_t(patch.sampleRate),
+                                patch.lengthSamples);
     const bool longRender = patch.lengthSamples > int64_t(patch.sampleRate) * 10;
     const bool showProgress = longRender && ::isatty(STDERR_FILENO);
-    runner.run([&](double done) {
-        if (showProgress) std::fprintf(stderr, "\rrendering %3d%%", int(done * 100));
-    });
+    runner.stream([&](const float* const* channels, int32_t count) { writer.writeBlock(channels, count); },
+                  [&](double done) {
+                      if (showProgress) std::fprintf(stderr, "\rrendering %3d%%", int(done * 100));
+                  });
     if (showProgress) std::fputc('\n', stderr);
-    const std::vector<std::string> written =
-        pqhost::writeOutputs(outFile, runner.channels(), patch.sampleRate, runner.faces());
-    std::printf("rendered %s: %lld samples at %g Hz in %lld blocks of %d, %zu channel(s) to %s\n",
-                patchFile.c_str(), static_cast<long long>(patch.lengthSamples), double(patch.sampleRate),
-                static_cast<long long>(runner.blocks()), patch.blockSize, runner.channels().size(),
-                outFile.c_str());
+    const std::vector<std::string> written = writer.commit(runner.faces());
+    // With the WAV on standard output, the report goes to standard error.
+    std::FILE* report = o.output == "-" ? stderr : stdout;
+    std::fprintf(report, "rendered %s: %lld samples at %g Hz in %lld blocks of %d, %zu channel(s) to %s\n",
+                 o.patch.c_str(), static_cast<long long>(patch.lengthSamples), double(patch.sampleRate),
+                 static_cast<long long>(runner.blocks()), patch.blockSize, patch.outputs.size(),
+                 o.output.c_str());
     for (const pqhost::ModuleReport& m : runner.report()) {
         if (m.gui)
-            std::printf("  GUI module %s: set %lld values\n", m.name.c_str(),
-                        static_cast<long long>(m.valuesSent));
+            std::fprintf(report, "  GUI module %s: set %lld values\n", m.name.c_str(),
+                         static_cast<long long>(m.valuesSent));
         else
-            std::printf("  module %s: ran %lld blocks, slept %lld\n", m.name.c_str(),
-                        static_cast<long long>(m.blocksRun), static_cast<long long>(m.blocksSlept));
+            std::fprintf(report, "  module %s: ran %lld blocks, slept %lld\n", m.name.c_str(),
+                         static_cast<long long>(m.blocksRun), static_cast<long long>(m.blocksSlept));
     }
     for (size_t i = 0; i < runner.faces().size(); ++i) {
         const pqhost::FaceImage& image = runner.faces()[i].second;
-        std::printf("  face %s (%dx%d)\n", written[i + 1].c_str(), image.width, image.height);
+        std::fprintf(report, "  face %s (%dx%d)\n", written[i + 1].c_str(), image.width, image.height);
     }
     return 0;
 }
 
-int info(const std::string& path) {
-    pqhost::PluginLibrary library(path);
-    std::printf("library: %s\n", path.c_str());
+int info(const InfoOptions& o) {
+    pqhost::PluginLibrary library(o.library);
+    std::printf("library: %s\n", o.library.c_str());
     std::printf("sdk version: %d\n", library.sdkVersion());
     std::printf("sdk text: %s\n", pqhost::toUtf8(library.sdkText()).c_str());
     std::printf("factory: %s\n", library.factory2() ? "IMpFactory2" : "IMpFactory");
-    int found = 0;
-    for (const pqhost::ModuleInfo& module : pqhost::catalogue()) {
-        gmpi::IMpUnknown* object = nullptr;
-        // Audio modules need no host to exist; GUI modules of the earlier edition refuse to be
-        // made without one, so probing goes through createInstance2 where there is one.
-        int32_t result = library.createInstance2(module.id, module.subtype, &object);
-        if (result == gmpi::kMpNoSupport && library.factory2() == nullptr)
-            result = library.createInstance(module.id, module.subtype, nullptr, &object);
-        if (object != nullptr) object->release();
-        if (result == gmpi::kMpNoSupport) continue;
-        ++found;
-        std::printf("module \"%s\" subtype %d (%s)\n", pqhost::toUtf8(module.id).c_str(), module.subtype,
-                    module.className.c_str());
-        for (const pqhost::PinInfo& pin : module.pins) {
+    const std::vector<const pqhost::ModuleInfo*> modules = pqhost::creatableModules(library);
+    for (const pqhost::ModuleInfo* module : modules) {
+        std::printf("module \"%s\" subtype %d (%s)\n", pqhost::toUtf8(module->id).c_str(), module->subtype,
+                    module->className.c_str());
+        for (const pqhost::PinInfo& pin : module->pins) {
             std::printf("  pin %d \"%s\" %s %s\n", pin.id, pin.name.c_str(),
-                        pqhost::datatypeName(pin.datatype, module.subtype),
+                        pqhost::datatypeName(pin.datatype, module->subtype),
                         pin.direction == 0 ? "in" : "out");
         }
     }
-    if (found == 0) std::printf("no catalogued module\n");
+    if (modules.empty()) std::printf("no catalogued module\n");
     // Descriptions the library carries in its file, read without calling into it.
-    for (const std::string& description : pqhost::readModuleDescriptions(path))
+    for (const std::string& description : pqhost::readModuleDescriptions(o.library))
         std::printf("description:\n%s%s", description.c_str(),
                     !description.empty() && description.back() == '\n' ? "" : "\n");
     return 0;
@@ -166,15 +132,55 @@ int info(const std::string& path) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A file-size limit makes a write fail with its reason instead of ending the process.
+    std::signal(SIGXFSZ, SIG_IGN);
+
+    CLI::App app{"The substitute host: loads module libraries as a real host does.", "pqhost"};
+    app.set_version_flag("--version", "pqhost " PQHOST_VERSION);
+    app.require_subcommand(1);
+
+    InfoOptions infoOptions;
+    CLI::App* infoCommand = app.add_subcommand("info", "List a library's SDK information, modules and pins.");
+    infoCommand->add_option("library", infoOptions.library, "The module library (.so)")->required();
+
+    RenderOptions renderOptions{{}, {}, defaultPluginDir()};
+    CLI::App* renderCommand =
+        app.add_subcommand("render", "Render a patch's outputs to a 32-bit float WAV file.");
+    renderCommand->add_option("patch", renderOptions.patch, "The patch (JSON)")->required();
+    renderCommand
+        ->add_option("-o,--output", renderOptions.output,
+                     "The WAV file to write (a new name or a regular file), or - for standard output")
+        ->required();
+    renderCommand
+        ->add_option("--plugins", renderOptions.plugins, "Where deliverables named without a path are found")
+        ->capture_default_str();
+
+    ValidateOptions validateOptions;
+    CLI::App* validateCommand =
+        app.add_subcommand("validate", "Drive every module of a library with good and hostile input.");
+    validateCommand->add_option("library", validateOptions.library, "The module library (.so)")->required();
+    validateCommand->add_option("--seed", validateOptions.seed, "Seed of the hostile input")
+        ->check(CLI::Range(uint32_t(0), uint32_t(4294967295u)))
+        ->capture_default_str();
+    validateCommand->add_option("--rounds", validateOptions.rounds, "Rounds per module")
+        ->check(CLI::Range(1, 1000000))
+        ->capture_default_str();
+    validateCommand->add_option("--timeout", validateOptions.timeout, "Seconds a module may take")
+        ->check(CLI::Range(1u, 86400u))
+        ->capture_default_str();
+
     try {
-        if (argc == 3 && std::strcmp(argv[1], "info") == 0) return info(argv[2]);
-        if (argc >= 2 && std::strcmp(argv[1], "render") == 0) return render({argv + 2, argv + argc});
-        if (argc >= 2 && std::strcmp(argv[1], "validate") == 0) return validate({argv + 2, argv + argc});
-        std::fputs(kUsage, stderr);
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e); // --help, --version
+    } catch (const CLI::ParseError& e) {
+        std::fprintf(stderr, "pqhost: %s (pqhost --help shows the usage)\n", e.what());
         return 2;
-    } catch (const pqhost::HostError& e) {
-        std::fprintf(stderr, "pqhost: %s\n", e.what());
-        return 1;
+    }
+    try {
+        if (*infoCommand) return info(infoOptions);
+        if (*renderCommand) return render(renderOptions);
+        return validate(validateOptions);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pqhost: %s\n", e.what());
         return 1;

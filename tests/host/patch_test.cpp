@@ -154,9 +154,9 @@ TEST_F(PatchFiles, BadPatchesNameThePlace) {
     }
     // The patch file itself: a directory, or none.
     fs::create_directories(dir / "folder.json");
-    EXPECT_THAT(
-        [&] { pqhost::loadPatch(dir / "folder.json", PQ_PLUGIN_DIR); },
-        ::testing::ThrowsMessage<pqhost::HostError>(::testing::HasSubstr("folder.json: a directory")));
+    EXPECT_THAT([&] { pqhost::loadPatch(dir / "folder.json", PQ_PLUGIN_DIR); },
+                ::testing::ThrowsMessage<pqhost::HostError>(
+                    ::testing::HasSubstr("folder.json: cannot read the patch file: a directory")));
     EXPECT_THAT([&] { pqhost::loadPatch(dir / "none.json", PQ_PLUGIN_DIR); },
                 ::testing::ThrowsMessage<pqhost::HostError>(
                     ::testing::HasSubstr("none.json: cannot read the patch file")));
