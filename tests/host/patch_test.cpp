@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
 #include <unistd.h>
 #include <fstream>
 #include <set>
@@ -125,6 +126,37 @@ TEST_F(PatchFiles, BadPatchesNameThePlace) {
          "events[0]: pin \"semitoneSelect\" takes a 32-bit integer, found 0.5"},
         {R"({"length": 1, "modules": [{"name": "o", "library": "foreign.so", "id": "PQADSR3"}]})",
          "module \"o\": cannot load library"},
+        // Whatever the JSON library throws comes with the file and the place.
+        {R"({"sampleRate": 1e400, "length": 1})",
+         "not valid JSON: line 1, column 20: number overflow parsing '1e400'"},
+        // The WAV header holds whole hertz.
+        {R"({"sampleRate": 44100.5, "length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3"}]})",
+         "sampleRate: must be a whole number of Hz, not 44100.5"},
+        // Unknown keys at every level, with the nearest known key.
+        {R"({"samplerate": 96000, "length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3"}]})",
+         "top level: unknown key \"samplerate\"; did you mean \"sampleRate\"?"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3", "valeus": {}}]})",
+         "modules[0]: unknown key \"valeus\"; did you mean \"values\"?"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3"}],
+            "events": [{"pin": "x.Gate", "gate": {"start": 0, "hihg": 0.5}}]})",
+         "events[0]: gate: unknown key \"hihg\"; did you mean \"high\"?"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "PQADSR3"}],
+            "events": [{"pin": "x.Gate", "time": 0, "value": 1, "colour": "red"}]})",
+         "events[0]: unknown key \"colour\""},
+        {R"({"length": 1, "modules": [{"name": "o", "library": "pq_Modules", "id": "pellquin ArrayLFO", "values": {"Wave": {"wave": "saw.wav"}}}]})",
+         "value of \"Wave\": unknown key \"wave\"; did you mean \"wav\"?"},
+        {R"({"length": 1, "modules": [{"name": "x", "library": "pq_Modules", "id": "pq Tuner", "values": {"semitoneselect": 1}}]})",
+         "has no pin \"semitoneselect\"; did you mean \"semitoneSelect\"?"},
+        {R"({"length": 1, "modules": [{"name": "b", "library": "pq_Modules", "id": "QM pq_ClickRectangle", "subtype": 2}],
+            "faces": [{"module": "b", "width": 8, "height": 8, "file": "f.png", "tiem": 0.5}]})",
+         "faces[0]: unknown key \"tiem\"; did you mean \"time\"?"},
+        // Face files stay in the WAV's folder.
+        {R"({"length": 1, "modules": [{"name": "b", "library": "pq_Modules", "id": "QM pq_ClickRectangle", "subtype": 2}],
+            "faces": [{"module": "b", "width": 8, "height": 8, "file": "../f.png"}]})",
+         "faces[0]: file: \"../f.png\" is a name with \"..\""},
+        {R"({"length": 1, "modules": [{"name": "b", "library": "pq_Modules", "id": "QM pq_ClickRectangle", "subtype": 2}],
+            "faces": [{"module": "b", "width": 8, "height": 8, "file": "/tmp/f.png"}]})",
+         "faces[0]: file: \"/tmp/f.png\" is an absolute path"},
     };
     // Error messages stay one short line, however long or deep the fault in the file.
     const std::string deep = std::string(100000, '[') + std::string(100000, ']');
@@ -152,6 +184,32 @@ TEST_F(PatchFiles, BadPatchesNameThePlace) {
             EXPECT_LT(std::string(e.what()).size(), 400u) << shown;
         }
     }
+    // Files the reader must not read: devices, FIFOs (which would wait for a writer forever),
+    // files beyond the size limit; the same for wave files a patch names.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    fs::resize_file(write("huge.json", ""), pqhost::kFileSizeLimit + 1);
+    const std::pair<std::string, const char*> unreadable[] = {
+        {"/dev/zero", "/dev/zero: cannot read the patch file: not a regular file"},
+        {(dir / "fifo").string(), "fifo: cannot read the patch file: not a regular file"},
+        {(dir / "huge.json").string(), "huge.json: cannot read the patch file: larger than 64 MiB"},
+    };
+    for (const auto& [file, message] : unreadable)
+        EXPECT_THAT([&] { pqhost::loadPatch(file, PQ_PLUGIN_DIR); },
+                    ::testing::ThrowsMessage<pqhost::HostError>(::testing::HasSubstr(message)));
+    fs::resize_file(write("huge.wav", ""), pqhost::kFileSizeLimit + 1);
+    for (const char* wave : {"/dev/zero", "fifo", "huge.wav"})
+        EXPECT_THAT(
+            [&] {
+                load(std::string(R"({"length": 1, "modules": [{"name": "o", "library": "pq_Modules",
+                    "id": "pellquin ArrayLFO", "values": {"Wave": {"wav": ")") +
+                     wave + "\"}}}]}");
+            },
+            ::testing::ThrowsMessage<pqhost::HostError>(
+                ::testing::AllOf(::testing::HasSubstr("value of \"Wave\": cannot read wave file"),
+                                 ::testing::AnyOf(::testing::HasSubstr("not a regular file"),
+                                                  ::testing::HasSubstr("larger than")))))
+            << wave;
+
     // The patch file itself: a directory, or none.
     fs::create_directories(dir / "folder.json");
     EXPECT_THAT([&] { pqhost::loadPatch(dir / "folder.json", PQ_PLUGIN_DIR); },

@@ -12,7 +12,25 @@
 #include "host/host_error.h"
 #include "host/validate.h"
 
+#if defined(__SANITIZE_ADDRESS__)
+#define PQ_LEAK_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PQ_LEAK_CHECKED 1
+#endif
+#endif
+
 namespace {
+
+#ifdef PQ_LEAK_CHECKED
+// Memory nothing points to any more.
+void* volatile lastBlock = nullptr;
+[[gnu::noinline]] void leak() {
+    for (int i = 0; i < 8; ++i)
+        lastBlock = new char[100];
+    lastBlock = nullptr;
+}
+#endif
 
 TEST(Validate, EveryDeliverableSurvivesHostileInput) {
     int libraries = 0;
@@ -57,6 +75,23 @@ TEST(Validate, AModuleThatNeverAnswersIsFoundHung) {
         1);
     ASSERT_EQ(findings.size(), 1u);
     EXPECT_EQ(findings[0].what, "hung: no answer within 1 s");
+}
+
+// In the sanitizer build each module's process checks for leaks before it ends, so that a
+// leak is a finding of the module that made it.
+TEST(Validate, LeaksAreFindingsOfTheirModule) {
+#ifndef PQ_LEAK_CHECKED
+    GTEST_SKIP() << "leaks are found in the sanitizer build";
+#else
+    const auto findings =
+        pqhost::validateLibrary(std::string(PQ_PLUGIN_DIR) + "/pq_Modules.so", 1, 1, nullptr,
+                                [](const std::string&, const pqhost::ModuleInfo& module, uint32_t, int) {
+                                    if (module.className == "pqTuner") leak();
+                                });
+    ASSERT_EQ(findings.size(), 1u);
+    EXPECT_EQ(findings[0].module, "\"pq Tuner\" subtype 0");
+    EXPECT_THAT(findings[0].what, ::testing::StartsWith("leaked memory"));
+#endif
 }
 
 } // namespace
