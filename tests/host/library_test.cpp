@@ -245,6 +245,40 @@ TEST(HostErrors, BadFilesGiveOneLineAndExitOne) {
     EXPECT_THROW(pqhost::PluginLibrary("/nonexistent.so"), pqhost::HostError);
 }
 
+// Help and version answer 0 on standard output, for the program and each command; numbers
+// out of range or not numbers at all are refused with a usage error.
+TEST(HostCommandLine, HelpVersionAndCheckedNumbers) {
+    const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
+    struct Case {
+        std::string arguments;
+        int status;
+        const char* shows;
+    };
+    const Case cases[] = {
+        {"--help", 0, "Subcommands:"},
+        {"--version", 0, "pqhost "},
+        {"render --help", 0, "-o,--output"},
+        {"validate --help", 0, "--rounds"},
+        {"info --help", 0, "library"},
+        {"validate x.so --rounds 0", 2, "--rounds"},
+        {"validate x.so --seed -1", 2, "--seed"},
+        {"validate x.so --timeout soon", 2, "--timeout"},
+        {"render p.json", 2, "--output is required"},
+        {"frobnicate", 2, "pqhost: "},
+    };
+    for (const Case& c : cases) {
+        int status = -1;
+        // Standard output alone for the answers that succeed, both streams for the errors.
+        const std::string command = pqhost + " " + c.arguments;
+        const std::string output = run(c.status == 0 ? "(" + command + " 2>/dev/null)" : command, status);
+        EXPECT_EQ(status, c.status) << c.arguments << ": " << output;
+        EXPECT_THAT(output, ::testing::HasSubstr(c.shows)) << c.arguments;
+        if (c.status != 0) {
+            EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
+        }
+    }
+}
+
 TEST(HostInfo, ListsTheTunerWithItsPins) {
     const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
     for (const char* name : {"pq_Modules", "pq_Tuner"}) {
