@@ -16,8 +16,8 @@
 // GUI modules (subtype 1 or 2) take values on any pin, and their values travel to connected
 // GUI pins at once and to audio-module inputs as value events in the next block. Pointer
 // events and face pictures happen at the end of the block that holds their time (a face
-// without a time is painted at the end); face files lie inside the rendered WAV's folder (no absolute
-// path, no "..").
+// without a time is painted at the end); face files lie inside the rendered WAV's folder (no
+// absolute path, no "..").
 //
 // Unknown keys are errors (a top-level "$schema" naming the patch schema is allowed). The patch
 // file and the wave files it names are regular files of at most 64 MiB.

@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
 
     CLI::App app{"The substitute host: loads module libraries as a real host does.", "pqhost"};
     app.set_version_flag("--version", "pqhost " PQHOST_VERSION);
-    app.require_subcommand(1);
+    app.require_subcommand(0, 1); // none is answered below, so that a stray word is named
 
     InfoOptions infoOptions;
     CLI::App* infoCommand = app.add_subcommand("info", "List a library's SDK information, modules and pins.");
@@ -180,9 +180,12 @@ int main(int argc, char** argv) {
     try {
         if (*infoCommand) return info(infoOptions);
         if (*renderCommand) return render(renderOptions);
-        return validate(validateOptions);
+        if (*validateCommand) return validate(validateOptions);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "pqhost: %s\n", e.what());
         return 1;
     }
+    std::fputs("pqhost: a command is needed: info, render or validate (pqhost --help shows the usage)\n",
+               stderr);
+    return 2;
 }
