@@ -20,6 +20,7 @@ using nlohmann::json;
 
 constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 4096;
 constexpr int64_t kFacePixelLimit = int64_t(1) << 27;
+constexpr uintmax_t kStyleSheetLimit = uintmax_t(16) << 20;
 constexpr size_t kEventLimit = size_t(1) << 20;
 
 // Audio to audio and control to control of one type; GUI values also reach audio-module
@@ -59,6 +60,7 @@ private:
     size_t guiModule(const json& entry, const std::string& place) const;
     void readPointer(const json& entry, const std::string& place);
     void readFace(const json& entry, const std::string& place);
+    void readSkin(const json& skin);
     void readOutput(const json& entry, const std::string& place);
     // Reads each entry of the optional list `key` of the top level with `read`.
     using Entry = void (Reader::*)(const json& entry, const std::string& place);
@@ -367,6 +369,21 @@ void Reader::readFace(const json& entry, const std::string& place) {
     patch_.faces.push_back(face);
 }
 
+void Reader::readSkin(const json& skin) {
+    if (!skin.is_string() || skin.get<std::string>().empty()) fail("skin", "expected a style sheet file name");
+    std::filesystem::path path = skin.get<std::string>();
+    if (path.is_relative()) path = file_.parent_path() / path;
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    if (error || std::filesystem::is_directory(path, error))
+        fail("skin", "cannot read style sheet " + path.string());
+    if (size > kStyleSheetLimit) fail("skin", "style sheet " + path.string() + " is larger than 16 MiB");
+    std::ifstream in(path, std::ios::binary);
+    std::string text(std::istreambuf_iterator<char>(in), {});
+    if (!in && !in.eof()) fail("skin", "cannot read style sheet " + path.string());
+    patch_.styleSheet = std::move(text);
+}
+
 Patch Reader::read() {
     std::error_code error;
     if (std::filesystem::is_directory(file_, error))
@@ -404,6 +421,7 @@ Patch Reader::read() {
             fail("blockSize", "must be a whole number from 1 to 8192");
         patch_.blockSize = static_cast<int32_t>(block);
     }
+    if (root.contains("skin")) readSkin(root["skin"]);
     const double length = number(member(root, "length", "top level"), "length");
     if (length < 0) fail("length", "must not be negative");
     if (length > 3600) fail("length", "must not exceed one hour");

@@ -39,6 +39,8 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
     const auto fail = [&](const std::string& what) { throw HostError(patch.file.string() + ": " + what); };
     engine_ = std::make_unique<AudioEngine>(patch.sampleRate, patch.blockSize);
     std::map<std::string, PluginLibrary*> loaded;
+    const auto styleSheet =
+        patch.styleSheet.empty() ? nullptr : std::make_shared<const std::string>(patch.styleSheet);
     for (const PatchModule& module : patch.modules) {
         const std::string key = module.libraryPath.string();
         if (!loaded.count(key)) {
@@ -56,6 +58,7 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         int32_t result = gmpi::kMpFail;
         if (module.subtype != 0) {
             node->gui = std::make_unique<GuiModuleInstance>();
+            if (styleSheet) node->gui->setStyleSheet(styleSheet);
             // Legacy modules get the host from the factory; graphics modules through setHost.
             result =
                 module.subtype == 2 && library.factory2()
