@@ -370,7 +370,8 @@ void Reader::readFace(const json& entry, const std::string& place) {
 }
 
 void Reader::readSkin(const json& skin) {
-    if (!skin.is_string() || skin.get<std::string>().empty()) fail("skin", "expected a style sheet file name");
+    if (!skin.is_string() || skin.get<std::string>().empty())
+        fail("skin", "expected a style sheet file name");
     std::filesystem::path path = skin.get<std::string>();
     if (path.is_relative()) path = file_.parent_path() / path;
     std::error_code error;

@@ -90,8 +90,9 @@ void addStep(cairo_t* cr, const PqPathStep& step) {
 }
 
 void setColour(cairo_pattern_t* pattern, double offset, uint32_t argb) {
-    cairo_pattern_add_color_stop_rgba(pattern, offset, ((argb >> 16) & 0xFF) / 255.0, ((argb >> 8) & 0xFF) / 255.0,
-                                      (argb & 0xFF) / 255.0, (argb >> 24) / 255.0);
+    cairo_pattern_add_color_stop_rgba(pattern, offset, ((argb >> 16) & 0xFF) / 255.0,
+                                      ((argb >> 8) & 0xFF) / 255.0, (argb & 0xFF) / 255.0,
+                                      (argb >> 24) / 255.0);
 }
 
 } // namespace
@@ -128,9 +129,11 @@ void* compositedFont(const TextStyle& style) {
     wanted.family = style.families.empty() ? "sans-serif" : style.families.front();
     wanted.size = std::clamp(style.pixelHeight, 1, 1000);
     wanted.weight = style.weight() > 550 ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL;
-    wanted.slant = (style.styleFlags & kTextStyleItalic) != 0 ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL;
+    wanted.slant =
+        (style.styleFlags & kTextStyleItalic) != 0 ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL;
     for (HostFont& f : fonts())
-        if (f.family == wanted.family && f.size == wanted.size && f.weight == wanted.weight && f.slant == wanted.slant)
+        if (f.family == wanted.family && f.size == wanted.size && f.weight == wanted.weight &&
+            f.slant == wanted.slant)
             return &f;
     fonts().push_back(wanted);
     return &fonts().back();
@@ -141,13 +144,14 @@ void* compositedFont(const TextStyle& style) {
 using pqhost::compositedSurface;
 
 extern "C" __attribute__((visibility("default"))) int32_t pqdc_set_pixel(int32_t dc, int32_t x, int32_t y,
-                                                                          uint32_t colour) {
+                                                                         uint32_t colour) {
     cairo_surface_t* surface = compositedSurface(dc);
     if (surface == nullptr) return 1;
     const int w = cairo_image_surface_get_width(surface), h = cairo_image_surface_get_height(surface);
     if (x < 0 || y < 0 || x >= w || y >= h) return 0; // clipped
     cairo_surface_flush(surface);
-    unsigned char* row = cairo_image_surface_get_data(surface) + static_cast<size_t>(y) * cairo_image_surface_get_stride(surface);
+    unsigned char* row = cairo_image_surface_get_data(surface) +
+                         static_cast<size_t>(y) * cairo_image_surface_get_stride(surface);
     const uint32_t rgb = ((colour & 0xFF) << 16) | (colour & 0xFF00) | ((colour >> 16) & 0xFF);
     reinterpret_cast<uint32_t*>(row)[x] = 0xFF000000u | rgb;
     cairo_surface_mark_dirty_rectangle(surface, x, y, 1, 1);
@@ -155,8 +159,9 @@ extern "C" __attribute__((visibility("default"))) int32_t pqdc_set_pixel(int32_t
 }
 
 extern "C" __attribute__((visibility("default"))) int32_t pqdc_fill_path(int32_t dc, const PqPathStep* steps,
-                                                                          int32_t count, const PqLineBrush* brush,
-                                                                          int32_t antialias) {
+                                                                         int32_t count,
+                                                                         const PqLineBrush* brush,
+                                                                         int32_t antialias) {
     cairo_surface_t* surface = compositedSurface(dc);
     if (surface == nullptr) return 1;
     if (steps == nullptr || brush == nullptr || count <= 0 || count > 65536) return 2;
@@ -206,9 +211,9 @@ extern "C" __attribute__((visibility("default"))) int32_t pqdc_fill_path(int32_t
 }
 
 extern "C" __attribute__((visibility("default"))) int32_t pqdc_draw_text(int32_t dc, void* font,
-                                                                          const char16_t* text, int32_t length,
-                                                                          const int32_t* rect, uint32_t format,
-                                                                          uint32_t colour) {
+                                                                         const char16_t* text, int32_t length,
+                                                                         const int32_t* rect, uint32_t format,
+                                                                         uint32_t colour) {
     cairo_surface_t* surface = compositedSurface(dc);
     if (surface == nullptr) return 1;
     if (text == nullptr || rect == nullptr || length < 0 || length > (1 << 20)) return 2;

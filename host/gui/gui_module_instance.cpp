@@ -228,7 +228,8 @@ void GuiModuleInstance::arrange(const gmpi_gui_api::Rect& rect) {
     if (graphics_ != nullptr) guarded([&] { return graphics_->arrange(&rect); });
     if (composited_ != nullptr)
         guarded([&] {
-            return composited_->arrange(pixel(rect.top), pixel(rect.bottom), pixel(rect.left), pixel(rect.right));
+            return composited_->arrange(pixel(rect.top), pixel(rect.bottom), pixel(rect.left),
+                                        pixel(rect.right));
         });
 }
 

@@ -17,8 +17,8 @@ template <class T> constexpr int32_t pinDatatype(const MpGuiPin<T>*) {
 template <size_t... I> void pq_TextRectangle::attachPins(std::index_sequence<I...>) {
     using Members = decltype(pinMembers());
     static_assert(sizeof...(I) == std::tuple_size_v<Members>, "one table row per pin");
-    static_assert(((pinDatatype(static_cast<std::remove_reference_t<std::tuple_element_t<I, Members>>*>(nullptr)) ==
-                    pq::guiutil::kTextRectanglePins[I].datatype) &&
+    static_assert(((pinDatatype(static_cast<std::remove_reference_t<std::tuple_element_t<I, Members>>*>(
+                        nullptr)) == pq::guiutil::kTextRectanglePins[I].datatype) &&
                    ...),
                   "the table's datatypes are those of the members");
     auto members = pinMembers();
@@ -36,7 +36,8 @@ pq_TextRectangle::pq_TextRectangle() {
 }
 
 pq::guiutil::RoundedCorners pq_TextRectangle::corners() const {
-    return {arcTopLeft.getValue(), arcTopRight.getValue(), arcBottomLeft.getValue(), arcBottomRight.getValue()};
+    return {arcTopLeft.getValue(), arcTopRight.getValue(), arcBottomLeft.getValue(),
+            arcBottomRight.getValue()};
 }
 
 #if PQ_EDITION_EARLIER
@@ -47,7 +48,8 @@ int32_t pq_TextRectangle::paint(int32_t dc) {
     const int32_t height = faceHeight();
 
     const auto steps = pq::guiutil::roundedPathSteps(width, height, cornerRadius.getValue(), corners());
-    const PqLineBrush brush = pq::guiutil::roundedGradientBrush(height, topColour.getValue(), gradientColour.getValue());
+    const PqLineBrush brush =
+        pq::guiutil::roundedGradientBrush(height, topColour.getValue(), gradientColour.getValue());
     device.fillPath(steps.data(), static_cast<int32_t>(steps.size()), brush, true);
 
     const std::u16string& words = text.getValue();
@@ -84,20 +86,24 @@ int32_t pq_TextRectangle::render(gmpi::IMpUnknown* drawingContext) {
     IMpDrawingContext* context = pq::gui::drawingContext(drawingContext);
     if (context == nullptr) return gmpi::kMpOk;
     // The second stop at 1.0: the bottom edge shows the gradient colour exactly.
-    pq::guiutil::fillRoundedGradient(context, bounds, cornerRadius.getValue(), corners(), topColour.getValue(),
-                                     gradientColour.getValue(), 1.0f);
+    pq::guiutil::fillRoundedGradient(context, bounds, cornerRadius.getValue(), corners(),
+                                     topColour.getValue(), gradientColour.getValue(), 1.0f);
 
     const StyledTextFormat styled = getTextFormat(style.getValueUtf8());
-    IMpSolidColorBrush* brush = pq::gui::createSolidColorBrush(context, colorFromAbgr(styled.style->backgroundColor));
+    IMpSolidColorBrush* brush =
+        pq::gui::createSolidColorBrush(context, colorFromAbgr(styled.style->backgroundColor));
     const float grey = srgbToLinearTable[128];
-    const Color textColour = greyed.getValue() ? Color{grey, grey, grey, 1.0f} : colorFromAbgr(styled.style->fontColor);
+    const Color textColour =
+        greyed.getValue() ? Color{grey, grey, grey, 1.0f} : colorFromAbgr(styled.style->fontColor);
     if (brush != nullptr) brush->setColor(&textColour);
     if (styled.textFormat != nullptr) styled.textFormat->setTextAlignment(2);
 
     if (!text.getValue().empty()) {
         const std::string words = text.getValueUtf8();
-        const Rect layout = {bounds.left + 3.0f, bounds.top + 3.0f, bounds.right - 3.0f, bounds.bottom - 3.0f};
-        context->drawText(words.data(), static_cast<int32_t>(words.size()), styled.textFormat, &layout, brush, 2);
+        const Rect layout = {bounds.left + 3.0f, bounds.top + 3.0f, bounds.right - 3.0f,
+                             bounds.bottom - 3.0f};
+        context->drawText(words.data(), static_cast<int32_t>(words.size()), styled.textFormat, &layout, brush,
+                          2);
     }
 
     IMpTextFormat* format = styled.textFormat;

@@ -58,7 +58,8 @@ void FontCache::readStyleSheet(gmpi::IMpGuiHost2* guiHost) {
     stream->release();
 }
 
-StyledTextFormat FontCache::getTextFormat(gmpi::IMpGuiHost2* guiHost, gmpi_gui_api::IMpGraphicsHost* graphicsHost,
+StyledTextFormat FontCache::getTextFormat(gmpi::IMpGuiHost2* guiHost,
+                                          gmpi_gui_api::IMpGraphicsHost* graphicsHost,
                                           const std::string& styleName) {
     gmpi_gui_api::IMpDrawingFactory* factory = nullptr;
     if (graphicsHost != nullptr) graphicsHost->getDrawingFactory(&factory);

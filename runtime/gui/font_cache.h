@@ -19,8 +19,8 @@
 
 struct TextFormatEntry {
     gmpi_gui_api::IMpDrawingFactory* factory; // one reference held, so its identity stays unique
-    std::string styleName;                     // exact bytes as requested
-    gmpi_gui_api::IMpTextFormat* textFormat;   // one reference held; null when creation failed
+    std::string styleName;                    // exact bytes as requested
+    gmpi_gui_api::IMpTextFormat* textFormat;  // one reference held; null when creation failed
     TextStyle style;
 };
 

@@ -164,7 +164,8 @@ std::vector<TextStyle> parseStyleSheet(std::string_view text) {
     return styles;
 }
 
-const TextStyle& findStyle(const std::vector<TextStyle>& styles, std::string_view name, const TextStyle& fallback) {
+const TextStyle& findStyle(const std::vector<TextStyle>& styles, std::string_view name,
+                           const TextStyle& fallback) {
     const std::string wanted = lowerCase(name);
     for (const TextStyle& style : styles)
         if (style.name == wanted) return style;

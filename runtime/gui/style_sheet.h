@@ -60,7 +60,8 @@ std::vector<TextStyle> parseStyleSheet(std::string_view text);
 uint32_t styleSheetColour(const std::string& token);
 
 // The style whose name equals `name` lower-cased, or `fallback`.
-const TextStyle& findStyle(const std::vector<TextStyle>& styles, std::string_view name, const TextStyle& fallback);
+const TextStyle& findStyle(const std::vector<TextStyle>& styles, std::string_view name,
+                           const TextStyle& fallback);
 
 // The style used when a sheet or a name is missing: "default", Arial, black.
 TextStyle defaultTextStyle();

@@ -104,20 +104,21 @@ constexpr int32_t kSurface = 7; // the one surface this host has made
 
 using namespace boundary;
 
-extern "C" __attribute__((visibility("default"))) int32_t pqdc_set_pixel(int32_t dc, int32_t, int32_t, uint32_t) {
+extern "C" __attribute__((visibility("default"))) int32_t pqdc_set_pixel(int32_t dc, int32_t, int32_t,
+                                                                         uint32_t) {
     return dc == kSurface ? 0 : 1;
 }
-extern "C" __attribute__((visibility("default"))) int32_t pqdc_fill_path(int32_t dc, const PathStep* steps,
-                                                                          int32_t count, const LineBrush* brush,
-                                                                          int32_t antialias) {
+extern "C" __attribute__((visibility("default"))) int32_t
+pqdc_fill_path(int32_t dc, const PathStep* steps, int32_t count, const LineBrush* brush, int32_t antialias) {
     fills.push_back({dc, std::vector<PathStep>(steps, steps + count), *brush, antialias});
     return dc == kSurface ? 0 : 1;
 }
 extern "C" __attribute__((visibility("default"))) int32_t pqdc_draw_text(int32_t dc, void* font,
-                                                                          const char16_t* text, int32_t length,
-                                                                          const int32_t* rect, uint32_t format,
-                                                                          uint32_t colour) {
-    texts.push_back({dc, font, std::u16string(text, length), {rect[0], rect[1], rect[2], rect[3]}, format, colour});
+                                                                         const char16_t* text, int32_t length,
+                                                                         const int32_t* rect, uint32_t format,
+                                                                         uint32_t colour) {
+    texts.push_back(
+        {dc, font, std::u16string(text, length), {rect[0], rect[1], rect[2], rect[3]}, format, colour});
     return dc == kSurface ? 0 : 1;
 }
 
@@ -205,7 +206,9 @@ struct TextRectangleContract : ::testing::Test {
         void* factory = nullptr;
         ASSERT_EQ(static_cast<Unknown*>(unknown)->queryInterface(kFactory, &factory), 0);
         void* created = nullptr;
-        ASSERT_EQ(static_cast<Factory*>(factory)->createInstance(u"QM pq_TextRectangle", 1, &host.gui, &created), 0);
+        ASSERT_EQ(
+            static_cast<Factory*>(factory)->createInstance(u"QM pq_TextRectangle", 1, &host.gui, &created),
+            0);
         void* ui = nullptr;
         ASSERT_EQ(static_cast<Unknown*>(created)->queryInterface(kUserInterface, &ui), 0);
         static_cast<Unknown*>(created)->release();

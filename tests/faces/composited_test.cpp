@@ -57,8 +57,11 @@ TEST(CompositedBase, MeasureClampsEachSideTo15To100) {
     struct Case {
         int32_t w, h, desiredW, desiredH;
     };
-    const Case cases[] = {{10, 500, 15, 100}, {60, 60, 60, 60},        {15, 100, 15, 100},
-                          {0, -7, 15, 15},    {INT_MIN, INT_MAX, 15, 100}};
+    const Case cases[] = {{10, 500, 15, 100},
+                          {60, 60, 60, 60},
+                          {15, 100, 15, 100},
+                          {0, -7, 15, 15},
+                          {INT_MIN, INT_MAX, 15, 100}};
     for (const Case& c : cases) {
         int32_t desired[2] = {-1, -1};
         EXPECT_EQ(face->measure(c.w, c.h, desired), gmpi::kMpOk);

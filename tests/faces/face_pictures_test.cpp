@@ -80,7 +80,8 @@ protected:
         ASSERT_NE(library->factory, nullptr);
         gui.setStyleSheet(std::make_shared<const std::string>(kSheet));
         void* out = nullptr;
-        ASSERT_EQ(library->factory->createInstance(u"QM pq_TextRectangle", GetParam().subtype, gui.hostObject(), &out),
+        ASSERT_EQ(library->factory->createInstance(u"QM pq_TextRectangle", GetParam().subtype,
+                                                   gui.hostObject(), &out),
                   gmpi::kMpOk);
         ASSERT_TRUE(gui.attach(static_cast<gmpi::IMpUnknown*>(out), GetParam().subtype));
         ASSERT_TRUE(gui.hasFace());

@@ -98,7 +98,7 @@ TEST_F(FontCacheTest, FormatsAreSharedPerFactoryAndExactNameAndDroppedWithTheLas
 
     Face again = makeFace(host);
     request(*again, "Title");
-    EXPECT_EQ(host.factory.requests.size(), 3u); // made anew
+    EXPECT_EQ(host.factory.requests.size(), 3u);          // made anew
     EXPECT_EQ(FontCache::instance().styles().size(), 2u); // the styles stayed
 }
 
@@ -152,7 +152,8 @@ private:
 } // namespace
 
 TEST_F(FontCacheTest, StreamsOfUnusableSizesLeaveNoStyles) {
-    for (int64_t size : {int64_t(-1), int64_t(0), int64_t(1) << 62, FontCache::kMaxStyleSheetBytes + 1, int64_t(64)}) {
+    for (int64_t size :
+         {int64_t(-1), int64_t(0), int64_t(1) << 62, FontCache::kMaxStyleSheetBytes + 1, int64_t(64)}) {
         OddStream stream(size);
         FontCache::instance().loadStyleSheet(&stream);
         EXPECT_TRUE(FontCache::instance().styles().empty()) << size; // 64 unread bytes are zeros

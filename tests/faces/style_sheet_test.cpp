@@ -23,7 +23,7 @@ TEST(StyleSheetTokens, SplitAsTheSheetIsWritten) {
         {"font-family 'Segoe UI', Arial", {"font-family", "Segoe UI", ",", "Arial"}},
         {"font-family \"Segoe UI\" Arial", {"font-family", "Segoe UI", "Arial"}},
         {"a  ,  ,b", {"a", ",b"}}, // only the first comma after spaces is skipped
-        {"a,,b", {"a", ",b"}},         // the second comma starts a token
+        {"a,,b", {"a", ",b"}},     // the second comma starts a token
         {"\t key\tvalue  ", {"key", "value"}},
         {"key 'open quote", {"key", "open quote"}},
         {"key 'it''s'", {"key", "it", "s"}},
@@ -55,8 +55,8 @@ TEST(StyleSheet, ReadsACategoryWithItsProperties) {
 }
 
 TEST(StyleSheet, EveryKeyReachesItsField) {
-    const auto styles = pq::gui::parseStyleSheet("font-size 30\n" // before any category: ignored
-                                                 "FONT_CATEGORY\n"  // one token: ignored
+    const auto styles = pq::gui::parseStyleSheet("font-size 30\n"  // before any category: ignored
+                                                 "FONT_CATEGORY\n" // one token: ignored
                                                  "FONT_CATEGORY A\r\n"
                                                  "GDI_pixelWidth 7\r\n"
                                                  "vst3-vertical-offset -3\r\n"
@@ -85,10 +85,23 @@ TEST(StyleSheet, WeightRules) {
         const char* weight;
         int32_t expected;
     };
-    const Case cases[] = {{"bold", 700},  {"Bold", 700}, {"light", 300}, {"LIGHTER", 300}, {"600", 700},
-                          {"551", 700},   {"550", 400},  {"400", 400},   {"301", 400},     {"300", 300},
-                          {"200", 300},   {"1", 300},    {"0", 400},     {"-5", 300},      {"normal", 400},
-                          {"x700", 400},  {"99999999999999999999", 700}};
+    const Case cases[] = {{"bold", 700},
+                          {"Bold", 700},
+                          {"light", 300},
+                          {"LIGHTER", 300},
+                          {"600", 700},
+                          {"551", 700},
+                          {"550", 400},
+                          {"400", 400},
+                          {"301", 400},
+                          {"300", 300},
+                          {"200", 300},
+                          {"1", 300},
+                          {"0", 400},
+                          {"-5", 300},
+                          {"normal", 400},
+                          {"x700", 400},
+                          {"99999999999999999999", 700}};
     for (const Case& c : cases) {
         const auto styles = pq::gui::parseStyleSheet(std::string("FONT_CATEGORY s\nfont-weight ") + c.weight);
         ASSERT_EQ(styles.size(), 1u);
@@ -115,8 +128,12 @@ TEST(StyleSheet, NumbersAndColoursReadAsFarAsTheyGo) {
         uint32_t colour;
     };
     const Case cases[] = {
-        {"#FF8000", 0xFF0080FFu}, {"#ff8000", 0xFF0080FFu}, {"#", 0xFF000000u},
-        {"#12zz", 0xFF120000u},   {"red", 0xFF000000u},     {"16711680", 0xFF0000FFu},
+        {"#FF8000", 0xFF0080FFu},
+        {"#ff8000", 0xFF0080FFu},
+        {"#", 0xFF000000u},
+        {"#12zz", 0xFF120000u},
+        {"red", 0xFF000000u},
+        {"16711680", 0xFF0000FFu},
         // Beyond 32 bits a long of 32 bits stops at its largest value.
         {"#FFFFFFFFFFFF", ((0x7FFFFFFFu | 0xFFFFFF00u) << 16) | (0x7FFFFFFFu >> 16) | 0xFF00u},
         {"-1", 0xFFFFFFFFu},
@@ -124,8 +141,9 @@ TEST(StyleSheet, NumbersAndColoursReadAsFarAsTheyGo) {
     for (const Case& c : cases)
         EXPECT_EQ(pq::gui::styleSheetColour(c.token), c.colour) << c.token;
 
-    const auto huge = pq::gui::parseStyleSheet("FONT_CATEGORY s\nfont-size 99999999999999999999\n"
-                                               "GDI_pixelWidth -99999999999999999999\nvst3-vertical-offset 12px");
+    const auto huge =
+        pq::gui::parseStyleSheet("FONT_CATEGORY s\nfont-size 99999999999999999999\n"
+                                 "GDI_pixelWidth -99999999999999999999\nvst3-vertical-offset 12px");
     EXPECT_EQ(huge[0].fontSize, INT32_MAX);
     EXPECT_EQ(huge[0].pixelWidth, INT32_MIN);
     EXPECT_EQ(huge[0].verticalOffset, 12);

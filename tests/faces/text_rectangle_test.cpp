@@ -24,7 +24,19 @@ struct Released {
 };
 using Rectangle = std::unique_ptr<pq_TextRectangle, Released>;
 
-enum Pin { kText, kStyle, kGreyed, kRadius, kTopLeft, kTopRight, kBottomLeft, kBottomRight, kTop, kGradient, kPressed };
+enum Pin {
+    kText,
+    kStyle,
+    kGreyed,
+    kRadius,
+    kTopLeft,
+    kTopRight,
+    kBottomLeft,
+    kBottomRight,
+    kTop,
+    kGradient,
+    kPressed
+};
 
 struct TextRectangleTest : ::testing::Test {
     StyledHost host{&kSheet};
@@ -81,8 +93,8 @@ TEST_F(TextRectangleTest, TheShapeIsTheClickRectangles) {
     flag(kTopLeft, true);
     render(*m, 100, 40);
     EXPECT_EQ(context.figure(),
-              (std::vector<std::string>{"begin 0 20 0", "arc 20 0 r 20 20 rot 1.5708 sweep 1 size 0", "line 100 0",
-                                        "line 100 40", "line 0 40", "end 1", "close"}));
+              (std::vector<std::string>{"begin 0 20 0", "arc 20 0 r 20 20 rot 1.5708 sweep 1 size 0",
+                                        "line 100 0", "line 100 40", "line 0 40", "end 1", "close"}));
 }
 
 TEST_F(TextRectangleTest, TextTakesTheStylesColourOrGreyWhenGreyed) {
@@ -106,7 +118,8 @@ TEST_F(TextRectangleTest, TextTakesTheStylesColourOrGreyWhenGreyed) {
 TEST_F(TextRectangleTest, AnEmptyTextDrawsOnlyTheRectangle) {
     const auto calls = render();
     EXPECT_TRUE(has(calls, "fill"));
-    EXPECT_TRUE(std::none_of(calls.begin(), calls.end(), [](const std::string& c) { return c.rfind("text", 0) == 0; }));
+    EXPECT_TRUE(std::none_of(calls.begin(), calls.end(),
+                             [](const std::string& c) { return c.rfind("text", 0) == 0; }));
 }
 
 TEST_F(TextRectangleTest, RectanglesOfOneStyleShareOneFormatUntilTheLastGoes) {

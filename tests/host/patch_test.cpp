@@ -242,8 +242,8 @@ TEST_F(PatchFiles, TheSkinsStyleSheetReachesTheFaces) {
 
 TEST_F(PatchFiles, ASkinThatCannotBeReadIsRefused) {
     fs::create_directories(dir / "folder");
-    for (const char* skin : {R"("skin": "missing.txt",)", R"("skin": "folder",)", R"("skin": 3,)",
-                                    R"("skin": "",)"}) {
+    for (const char* skin :
+         {R"("skin": "missing.txt",)", R"("skin": "folder",)", R"("skin": 3,)", R"("skin": "",)"}) {
         try {
             load(labelPatch(skin));
             ADD_FAILURE() << skin;
