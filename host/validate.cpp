@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 
 #include "host/audio_instance.h"
@@ -139,6 +140,9 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
 
 void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
     GuiModuleInstance gui;
+    // A skin of any bytes: faces that draw text read their styles from it.
+    const std::vector<uint8_t> skin = h.payload();
+    gui.setStyleSheet(std::make_shared<const std::string>(skin.begin(), skin.end()));
     gmpi::IMpUnknown* object = nullptr;
     const int32_t result = module.subtype == 2 && library.factory2()
                                ? library.createInstance2(module.id, module.subtype, &object)
