@@ -7,11 +7,14 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <limits>
 #include <memory>
 #include <ostream>
 #include <string>
 
+#include "host/gui/composited_surfaces.h"
 #include "host/gui/gui_module_instance.h"
+#include "runtime/gui/device_context.h"
 #include "runtime/audio/mp_interfaces.h"
 
 namespace {
@@ -151,3 +154,80 @@ TEST_P(FacePictures, TextIsCentredInTheStylesColourOrGrey) {
 
 INSTANTIATE_TEST_SUITE_P(BothEditions, FacePictures, ::testing::ValuesIn(kEditions),
                          [](const auto& info) { return std::string(info.param.library); });
+
+namespace {
+
+// The host's drawing services as a face finds them: by name, in the process.
+struct Services {
+    PqdcSetPixel setPixel = reinterpret_cast<PqdcSetPixel>(dlsym(RTLD_DEFAULT, "pqdc_set_pixel"));
+    PqdcFillPath fillPath = reinterpret_cast<PqdcFillPath>(dlsym(RTLD_DEFAULT, "pqdc_fill_path"));
+    PqdcDrawText drawText = reinterpret_cast<PqdcDrawText>(dlsym(RTLD_DEFAULT, "pqdc_draw_text"));
+};
+
+// One surface of the host, destroyed at the end.
+struct Surface {
+    int32_t dc = pqhost::createCompositedSurface(20, 10);
+    ~Surface() { pqhost::destroyCompositedSurface(dc); }
+    uint32_t at(int x, int y) const {
+        cairo_surface_t* s = pqhost::compositedSurface(dc);
+        cairo_surface_flush(s);
+        const unsigned char* row = cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s);
+        return reinterpret_cast<const uint32_t*>(row)[x];
+    }
+};
+
+} // namespace
+
+TEST(DrawingServices, AreExportedAndDrawOnTheSurfaceOfAHandle) {
+    const Services pqdc;
+    ASSERT_NE(pqdc.setPixel, nullptr);
+    ASSERT_NE(pqdc.fillPath, nullptr);
+    ASSERT_NE(pqdc.drawText, nullptr);
+    Surface surface;
+    ASSERT_NE(surface.dc, 0);
+
+    EXPECT_EQ(pqdc.setPixel(surface.dc, 3, 4, 0x00332211), 0);
+    EXPECT_EQ(surface.at(3, 4), 0xFF112233u);           // 0x00BBGGRR in, ARGB on the surface
+    EXPECT_EQ(pqdc.setPixel(surface.dc, -1, 40, 0), 0); // clipped
+
+    const PqPathStep box[2] = {{1, {0, 0, 20, 0, 0, 0}}, {1, {20, 10, 0, 10, 0, 0}}};
+    const PqLineBrush brush = {0, 0, 0, 10, 0xFFFF0000, 0xFF0000FF, 0};
+    EXPECT_EQ(pqdc.fillPath(surface.dc, box, 2, &brush, 0), 0);
+    EXPECT_GT((surface.at(10, 0) >> 16) & 0xFF, 230u); // red at the top
+    EXPECT_GT(surface.at(10, 9) & 0xFF, 200u);         // blue at the bottom
+
+    const int32_t rect[4] = {0, 0, 20, 10};
+    EXPECT_EQ(pqdc.drawText(surface.dc, nullptr, u"ab", 2, rect, 0x25, 0x00FFFFFF), 0);
+    int dummyFont = 0; // not a handle of the host: the default font
+    EXPECT_EQ(pqdc.drawText(surface.dc, &dummyFont, u"\xD800x", 2, rect, 0, 0), 0);
+}
+
+TEST(DrawingServices, RefuseUnknownHandlesAndUnusableArguments) {
+    const Services pqdc;
+    Surface surface;
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const PqPathStep good[1] = {{2, {0, 0, 10, 10, 0, 360}}};
+    const PqPathStep odd[3][1] = {
+        {{3, {0, 0, 1, 1, 0, 0}}}, {{1, {nan, 0, 1, 1, 0, 0}}}, {{2, {0, 0, 0, 1e30f, 0, 1e30f}}}};
+    const PqLineBrush brush = {0, 0, 0, 10, 0xFFFFFFFF, 0xFF000000, 0};
+    PqLineBrush badWrap = brush;
+    badWrap.wrap = 9;
+    const int32_t rect[4] = {0, 0, 20, 10};
+
+    EXPECT_NE(pqdc.setPixel(surface.dc + 1000, 0, 0, 0), 0);
+    EXPECT_NE(pqdc.fillPath(surface.dc + 1000, good, 1, &brush, 1), 0);
+    EXPECT_NE(pqdc.drawText(surface.dc + 1000, nullptr, u"a", 1, rect, 0, 0), 0);
+
+    EXPECT_NE(pqdc.fillPath(surface.dc, nullptr, 1, &brush, 1), 0);
+    EXPECT_NE(pqdc.fillPath(surface.dc, good, 1, nullptr, 1), 0);
+    EXPECT_NE(pqdc.fillPath(surface.dc, good, 0, &brush, 1), 0);
+    EXPECT_NE(pqdc.fillPath(surface.dc, good, -5, &brush, 1), 0);
+    EXPECT_NE(pqdc.fillPath(surface.dc, good, 1, &badWrap, 1), 0);
+    EXPECT_NE(pqdc.fillPath(surface.dc, odd[0], 1, &brush, 1), 0); // unknown kind
+    EXPECT_NE(pqdc.fillPath(surface.dc, odd[1], 1, &brush, 1), 0); // NaN
+    EXPECT_EQ(pqdc.fillPath(surface.dc, odd[2], 1, &brush, 1), 0); // a flat, huge box still draws
+    EXPECT_NE(pqdc.drawText(surface.dc, nullptr, nullptr, 1, rect, 0, 0), 0);
+    EXPECT_NE(pqdc.drawText(surface.dc, nullptr, u"a", -1, rect, 0, 0), 0);
+    EXPECT_NE(pqdc.drawText(surface.dc, nullptr, u"a", 1, nullptr, 0, 0), 0);
+    EXPECT_EQ(pqdc.drawText(surface.dc, nullptr, u"a", 0, rect, 0, 0), 0); // nothing to draw
+}
