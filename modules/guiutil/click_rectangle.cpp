@@ -30,16 +30,9 @@ int32_t pq_ClickRectangleGui::render(gmpi::IMpUnknown* drawingContext) {
 }
 
 int32_t pq_ClickRectangleGui::onPointerDown(int32_t, Point) {
-    if (graphicsHost != nullptr) graphicsHost->setCapture();
-    if (!pressed.getValue()) pressed.setValue(true);
-    return gmpi::kMpOk;
+    return pq::guiutil::pressButton(graphicsHost, pressed);
 }
 
 int32_t pq_ClickRectangleGui::onPointerUp(int32_t, Point) {
-    int32_t captured = 0;
-    if (graphicsHost != nullptr) graphicsHost->getCapture(&captured);
-    if (captured == 0) return gmpi::kMpFail;
-    graphicsHost->releaseCapture();
-    if (pressed.getValue()) pressed.setValue(false);
-    return gmpi::kMpOk;
+    return pq::guiutil::releaseButton(graphicsHost, pressed);
 }

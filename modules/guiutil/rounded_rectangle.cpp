@@ -92,4 +92,19 @@ PqLineBrush roundedGradientBrush(int32_t height, const std::u16string& topColour
     return {1.0f, 0.0f, 1.0f, static_cast<float>(height), top, bottom, 0};
 }
 
+int32_t pressButton(IMpGraphicsHost* host, MpGuiPin<bool>& pressed) {
+    if (host != nullptr) host->setCapture();
+    pressed.setValue(true);
+    return gmpi::kMpOk;
+}
+
+int32_t releaseButton(IMpGraphicsHost* host, MpGuiPin<bool>& pressed) {
+    int32_t captured = 0;
+    if (host != nullptr) host->getCapture(&captured);
+    if (captured == 0) return gmpi::kMpFail;
+    host->releaseCapture();
+    pressed.setValue(false);
+    return gmpi::kMpOk;
+}
+
 } // namespace pq::guiutil

@@ -10,6 +10,7 @@
 
 #include "runtime/gui/device_context.h"
 #include "runtime/gui/mp_gui_interfaces.h"
+#include "runtime/gui/mp_gui_pins.h"
 
 namespace pq::guiutil {
 
@@ -33,5 +34,12 @@ std::array<PqPathStep, 4> roundedPathSteps(int32_t width, int32_t height, float 
 // height, colours as written (no colour-space conversion), repeated beyond.
 PqLineBrush roundedGradientBrush(int32_t height, const std::u16string& topColour,
                                  const std::u16string& gradientColour);
+
+// The momentary button of the graphics faces. Pointer-down takes the capture and sets
+// `pressed` (sent when it changes); pointer-up answers kMpFail without the capture, otherwise
+// releases it and clears `pressed`. The pointer position does not matter: a press released
+// outside the face still clears it.
+int32_t pressButton(gmpi_gui_api::IMpGraphicsHost* host, MpGuiPin<bool>& pressed);
+int32_t releaseButton(gmpi_gui_api::IMpGraphicsHost* host, MpGuiPin<bool>& pressed);
 
 } // namespace pq::guiutil

@@ -114,18 +114,11 @@ int32_t pq_TextRectangle::render(gmpi::IMpUnknown* drawingContext) {
 }
 
 int32_t pq_TextRectangle::onPointerDown(int32_t, Point) {
-    if (graphicsHost != nullptr) graphicsHost->setCapture();
-    pressed.setValue(true);
-    return gmpi::kMpOk;
+    return pq::guiutil::pressButton(graphicsHost, pressed);
 }
 
 int32_t pq_TextRectangle::onPointerUp(int32_t, Point) {
-    int32_t captured = 0;
-    if (graphicsHost != nullptr) graphicsHost->getCapture(&captured);
-    if (captured == 0) return gmpi::kMpFail;
-    graphicsHost->releaseCapture();
-    pressed.setValue(false);
-    return gmpi::kMpOk;
+    return pq::guiutil::releaseButton(graphicsHost, pressed);
 }
 
 #endif
