@@ -25,12 +25,14 @@ using nlohmann::json;
 
 constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 4096;
 constexpr int64_t kFacePixelLimit = int64_t(1) << 27;
+constexpr uintmax_t kStyleSheetLimit = uintmax_t(16) << 20;
 constexpr size_t kEventLimit = size_t(1) << 20;
 
-// Opens a file the patch reader reads: a regular file of at most kFileSizeLimit bytes, never
-// a device, a FIFO or a directory (opened without waiting for a writer, then checked).
+// Opens a file the patch reader reads: a regular file of at most `limit` bytes, never a
+// device, a FIFO or a directory (opened without waiting for a writer, then checked).
 // Answers the descriptor; a failure throws HostError with `cannotRead` and the reason.
-int openBounded(const std::filesystem::path& file, const std::string& cannotRead) {
+int openBounded(const std::filesystem::path& file, const std::string& cannotRead,
+                uint64_t limit = kFileSizeLimit) {
     const int fd = ::open(file.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) throw HostError(cannotRead + ": " + std::strerror(errno));
     struct stat info {};
@@ -41,14 +43,35 @@ int openBounded(const std::filesystem::path& file, const std::string& cannotRead
         problem = "a directory";
     else if (!S_ISREG(info.st_mode))
         problem = "not a regular file";
-    else if (uint64_t(info.st_size) > kFileSizeLimit)
-        problem = "larger than " + std::to_string(kFileSizeLimit >> 20) + " MiB";
+    else if (uint64_t(info.st_size) > limit)
+        problem = "larger than " + std::to_string(limit >> 20) + " MiB";
     if (!problem.empty()) {
         ::close(fd);
         throw HostError(cannotRead + ": " + problem);
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     return fd;
+}
+
+// Reads a whole file that openBounded accepts, stopping should it grow past `limit` while read.
+std::string readBounded(const std::filesystem::path& file, const std::string& cannotRead,
+                        uint64_t limit = kFileSizeLimit) {
+    std::string text;
+    const int fd = openBounded(file, cannotRead, limit);
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0 || text.size() + size_t(n) > limit) {
+            const std::string why = n < 0 ? std::strerror(errno) : "it grew beyond the size limit";
+            ::close(fd);
+            throw HostError(cannotRead + ": " + why);
+        }
+        if (n == 0) break;
+        text.append(buffer, size_t(n));
+    }
+    ::close(fd);
+    return text;
 }
 
 // The JSON library's words without its tag ("[json.exception.parse_error.101] ").
@@ -174,6 +197,7 @@ private:
     size_t guiModule(const json& entry, const std::string& place) const;
     void readPointer(const json& entry, const std::string& place);
     void readFace(const json& entry, const std::string& place);
+    void readSkin(const json& skin);
     void readOutput(const json& entry, const std::string& place);
     // Reads each entry of the optional list `key` of the top level with `read`.
     using Entry = void (Reader::*)(const json& entry, const std::string& place);
@@ -524,24 +548,22 @@ void Reader::readFace(const json& entry, const std::string& place) {
     patch_.faces.push_back(face);
 }
 
-Patch Reader::read() {
+void Reader::readSkin(const json& skin) {
+    if (!skin.is_string() || skin.get<std::string>().empty())
+        fail("skin", "expected a style sheet file name");
+    std::filesystem::path path = skin.get<std::string>();
+    if (path.is_relative()) path = file_.parent_path() / path;
     std::string text;
-    {
-        const int fd = openBounded(file_, file_.string() + ": cannot read the patch file");
-        char buffer[65536];
-        for (;;) {
-            const ssize_t n = ::read(fd, buffer, sizeof buffer);
-            if (n < 0 && errno == EINTR) continue;
-            if (n < 0 || text.size() + size_t(n) > kFileSizeLimit) {
-                const std::string why = n < 0 ? std::strerror(errno) : "it grew beyond the size limit";
-                ::close(fd);
-                throw HostError(file_.string() + ": cannot read the patch file: " + why);
-            }
-            if (n == 0) break;
-            text.append(buffer, size_t(n));
-        }
-        ::close(fd);
+    try {
+        text = readBounded(path, "cannot read style sheet " + path.string(), kStyleSheetLimit);
+    } catch (const HostError& e) {
+        fail("skin", e.what());
     }
+    patch_.styleSheet = std::move(text);
+}
+
+Patch Reader::read() {
+    const std::string text = readBounded(file_, file_.string() + ": cannot read the patch file");
     json root;
     try {
         root = json::parse(text);
@@ -568,7 +590,7 @@ Patch Reader::readRoot(const json& root) {
     if (!root.is_object()) fail("top level", "expected an object");
     knownKeys(root,
               {"$schema", "sampleRate", "blockSize", "length", "modules", "connections", "events", "output",
-               "pointer", "faces"},
+               "pointer", "faces", "skin"},
               "top level");
     patch_.file = file_;
     if (root.contains("sampleRate")) {
@@ -586,6 +608,7 @@ Patch Reader::readRoot(const json& root) {
             fail("blockSize", "must be a whole number from 1 to 8192");
         patch_.blockSize = static_cast<int32_t>(block);
     }
+    if (root.contains("skin")) readSkin(root["skin"]);
     const double length = number(member(root, "length", "top level"), "length");
     if (length < 0) fail("length", "must not be negative");
     if (length > 3600) fail("length", "must not exceed one hour");

@@ -2,7 +2,7 @@
 // checked against the catalogue before anything runs.
 //
 // {
-//   "sampleRate": 48000, "blockSize": 64, "length": 2.0,
+//   "sampleRate": 48000, "blockSize": 64, "length": 2.0, "skin": "style.txt",
 //   "modules": [ { "name": "env", "library": "pq_ADSR3", "id": "PQADSR3", "subtype": 0,
 //                  "values": { "Attack": 0.3, "Sustain": 0.5 } } ],
 //   "connections": [ { "from": "tuner.pitchOut", "to": "osc.Pitch" } ],
@@ -21,6 +21,9 @@
 //
 // Unknown keys are errors (a top-level "$schema" naming the patch schema is allowed). The patch
 // file and the wave files it names are regular files of at most 64 MiB.
+//
+// "skin" names the host skin's style sheet (relative to the patch, at most 16 MiB): faces
+// that draw text find their text styles in it.
 //
 // A library is a deliverable's name (looked up in the plug-in directory) or a path to a .so
 // relative to the patch file. Blob values are a list of samples, { "samples": [...] }, or
@@ -80,6 +83,7 @@ struct PatchFace {
 
 struct Patch {
     std::filesystem::path file;
+    std::string styleSheet; // the skin's style sheet, empty when the patch names none
     float sampleRate = 48000.0f;
     int32_t blockSize = 64;
     int64_t lengthSamples = 0;

@@ -49,6 +49,8 @@ void PatchRunner::fail(const std::string& what) const {
 // unconnected inputs the constant the patch or the pin's default gives them.
 void PatchRunner::createModules() {
     std::map<std::string, PluginLibrary*> loaded;
+    const auto styleSheet =
+        patch_.styleSheet.empty() ? nullptr : std::make_shared<const std::string>(patch_.styleSheet);
     for (const PatchModule& module : patch_.modules) {
         const std::string key = module.libraryPath.string();
         if (!loaded.count(key)) {
@@ -65,6 +67,7 @@ void PatchRunner::createModules() {
         gmpi::IMpUnknown* host = nullptr;
         if (module.subtype != 0) {
             node->gui = std::make_unique<GuiModuleInstance>();
+            if (styleSheet) node->gui->setStyleSheet(styleSheet);
             host = node->gui->hostObject();
         } else {
             node->audio = std::make_unique<AudioInstance>(*engine_, module.name);

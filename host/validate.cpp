@@ -10,6 +10,7 @@
 #include <csignal>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <random>
 
 #include "host/audio_instance.h"
@@ -153,6 +154,9 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
 
 void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
     GuiModuleInstance gui;
+    // A skin of any bytes: faces that draw text read their styles from it.
+    const std::vector<uint8_t> skin = h.payload();
+    gui.setStyleSheet(std::make_shared<const std::string>(skin.begin(), skin.end()));
     const CreatedModule made = createModule(library, module.id, module.subtype, gui.hostObject());
     if (made.result != gmpi::kMpOk || made.object == nullptr || !gui.attach(made.object, module.subtype))
         throw HostError("creation failed with " + std::to_string(made.result));

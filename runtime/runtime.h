@@ -4,7 +4,8 @@
 //   runtime/audio/mp_abi.h           Guid, IMpUnknown, result codes, subtypes, MpEvent
 //   runtime/audio/mp_interfaces.h    IMpFactory, IMpFactory2, IMpAudioHost, IMpPlugin, IMpPlugin2
 //   runtime/gui/mp_gui_interfaces.h  IMpUserInterface, IMpUserInterface2(B), IString, IMpGuiHost(2),
-//                                    drawing (gmpi_gui_api), IMpGraphics2, composited faces
+//                                    drawing (gmpi_gui_api), IMpGraphics2, IQmGraphicsComposited,
+//                                    IMpGraphicsHostComposited
 //
 // The audio side:
 //   runtime/audio/mp_factory.h       MpFactory and its registry, MP_GetFactory
@@ -18,6 +19,11 @@
 //   runtime/gui/mp_gui_base.h        MpGuiBase: legacy modules
 //   runtime/gui/mp_gui_base2.h       MpGuiBase2, QmGuiInvisibleBase, MpGuiGfxBase: newest modules, faces
 //   runtime/gui/mp_gui_drawing.h     MpString, srgbToLinearTable, colorFromArgbText, drawing wrappers
+//   runtime/gui/style_sheet.h        TextStyle and the reader of the host skin's style sheet
+//   runtime/gui/font_cache.h         FontCache, FontCacheClient: text styles and host text formats
+//   runtime/gui/composited_gfx_base.h  QmGuiCompositedGfxBase: composited faces (earlier edition)
+//   runtime/gui/device_context.h     the platform drawing services (pqdc_*) and DeviceContext,
+//                                    the one layer composited faces paint through
 //
 // Editions (runtime/audio/edition.h). Every runtime and module source is compiled once per
 // edition; a deliverable picks one in libraries/<name>/CMakeLists.txt:

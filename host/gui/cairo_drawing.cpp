@@ -302,7 +302,11 @@ const BrushSource* brushOf(IMpBrush* brush) {
 } // namespace
 
 IMpDrawingFactory* createCairoDrawingFactory() {
-    return new DrawingFactory();
+    // One factory for the process, as an editor has one: faces that keep text formats per
+    // factory share them. It lives until the process ends.
+    static DrawingFactory* const shared = new DrawingFactory();
+    shared->addRef();
+    return shared;
 }
 
 CairoDrawingContext::CairoDrawingContext(cairo_t* cr) : cr_(cr) {}

@@ -23,7 +23,8 @@ namespace pqhost {
 // Linear-light component (0..1) to sRGB (0..1).
 double linearToSrgb(double linear);
 
-// The factory for geometries and text formats; needs no surface.
+// The process's factory for geometries and text formats (needs no surface), with one more
+// reference for the caller.
 gmpi_gui_api::IMpDrawingFactory* createCairoDrawingFactory();
 
 class CairoDrawingContext final : public gmpi_gui_api::IMpDrawingContext {

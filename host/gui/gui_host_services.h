@@ -1,17 +1,65 @@
-// The host services lent to one GUI module: IMpGuiHost, IMpGuiHost2 and IMpGraphicsHost, each
-// a sub-object of one owner. The services keep the pointer capture, count repaint requests
-// and references (counts never delete: the owner lives as long as the module may call it),
-// and leave three things to the owner, which derives from GuiHostServices<Owner>:
+// The host services lent to one GUI module: IMpGuiHost, IMpGuiHost2, IMpGraphicsHost and
+// IMpGraphicsHostComposited, each a sub-object of one owner. The services keep the pointer
+// capture, count repaint requests and references (counts never delete: the owner lives as
+// long as the module may call it), answer the skin's style sheet as the resource
+// "global"/"ImageMeta" when one is set (styleSheet), and leave the rest to the owner, which
+// derives from GuiHostServices<Owner>:
 //   int32_t hostSetPin(int32_t pinId, int32_t size, const void* data);  // a value the module sets
 //   bool offers(const gmpi::Guid& iid) const;               // default: every interface is answered
 //   int32_t drawingFactory(gmpi_gui_api::IMpDrawingFactory** factory);  // default: none
+//   int32_t fontInfo(const char16_t* style, gmpi::FontInfo* info, void** font); // default: no font
 // Header only, without any drawing library, so that tests can record what modules send.
 // [GUI thread]
 #pragma once
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#include "runtime/audio/mp_abi.h"
 #include "runtime/gui/mp_gui_interfaces.h"
 
 namespace pqhost {
+
+// The URI under which the services answer the skin's style sheet.
+inline constexpr const char* kStyleSheetUri = "skin:global/ImageMeta";
+
+// A resource read from a shared text; one reference for its receiver, deleted at the last.
+class TextResourceStream final : public gmpi::IMpResourceStream {
+public:
+    explicit TextResourceStream(std::shared_ptr<const std::string> text) : text_(std::move(text)) {}
+    int32_t queryInterface(const gmpi::Guid& iid, void** out) override {
+        if (out == nullptr) return gmpi::kMpNoSupport;
+        *out = nullptr;
+        if (!(iid == gmpi::MP_IID_UNKNOWN)) return gmpi::kMpNoSupport;
+        *out = static_cast<gmpi::IMpResourceStream*>(this);
+        addRef();
+        return gmpi::kMpOk;
+    }
+    int32_t addRef() override { return ++refs_; }
+    int32_t release() override { return pq::releaseReference(refs_, this); }
+    // Copies up to `count` bytes from the current position; kMpFail for a null buffer or a
+    // negative count.
+    int32_t read(void* buffer, int64_t count, int32_t) override {
+        if (buffer == nullptr || count < 0) return gmpi::kMpFail;
+        const size_t n = std::min<size_t>(static_cast<size_t>(count), text_->size() - position_);
+        if (n != 0) std::memcpy(buffer, text_->data() + position_, n);
+        position_ += n;
+        return gmpi::kMpOk;
+    }
+    int32_t getSize(int64_t* size) override {
+        if (size == nullptr) return gmpi::kMpFail;
+        *size = static_cast<int64_t>(text_->size());
+        return gmpi::kMpOk;
+    }
+    virtual ~TextResourceStream() = default;
+
+private:
+    std::shared_ptr<const std::string> text_;
+    size_t position_ = 0;
+    int32_t refs_ = 1;
+};
 
 template <class Owner> class GuiHostServices {
 public:
@@ -19,8 +67,11 @@ public:
     GuiHostServices(const GuiHostServices&) = delete;
     GuiHostServices& operator=(const GuiHostServices&) = delete;
 
-    // The object to hand to a factory or to setHost; it answers all three services.
+    // The object to hand to a factory or to setHost; it answers every service.
     gmpi::IMpUnknown* unknown() { return &legacy_; }
+
+    // The skin's style sheet (null: none), answered as "global"/"ImageMeta".
+    std::shared_ptr<const std::string> styleSheet;
 
     int invalidations = 0;
     bool captured = false;
@@ -30,6 +81,10 @@ public:
     bool offers(const gmpi::Guid&) const { return true; }
     int32_t drawingFactory(gmpi_gui_api::IMpDrawingFactory** factory) {
         if (factory != nullptr) *factory = nullptr;
+        return gmpi::kMpFail;
+    }
+    int32_t fontInfo(const char16_t*, gmpi::FontInfo*, void** font) {
+        if (font != nullptr) *font = nullptr;
         return gmpi::kMpFail;
     }
 
@@ -48,6 +103,8 @@ private:
             *out = static_cast<gmpi::IMpGuiHost2*>(&newest_);
         else if (iid == gmpi_gui_api::MP_IID_GRAPHICS_HOST)
             *out = static_cast<gmpi_gui_api::IMpGraphicsHost*>(&graphics_);
+        else if (iid == MP_IID_GRAPHICS_HOST_COMPOSITED)
+            *out = static_cast<IMpGraphicsHostComposited*>(&composited_);
         if (*out != nullptr && !owner().offers(iid)) *out = nullptr;
         if (*out == nullptr) return gmpi::kMpNoSupport;
         ++references;
@@ -74,21 +131,30 @@ private:
 
     struct Legacy final : PinService<gmpi::IMpGuiHost> {
         using PinService<gmpi::IMpGuiHost>::PinService;
-        // No platform fonts: always "no font" (non-zero).
-        int32_t getFontInfo(const char16_t*, gmpi::FontInfo*, void** font) override {
-            if (font != nullptr) *font = nullptr;
-            return gmpi::kMpFail;
+        // Non-zero: no font.
+        int32_t getFontInfo(const char16_t* style, gmpi::FontInfo* info, void** font) override {
+            return this->h.owner().fontInfo(style, info, font);
         }
     };
 
     struct Newest final : PinService<gmpi::IMpGuiHost2> {
         using PinService<gmpi::IMpGuiHost2>::PinService;
-        // No skin resources: kMpFail, the result is left alone.
-        int32_t findResourceUri(const char*, const char*, gmpi::IString*) override { return gmpi::kMpFail; }
-        // No files: *out null, kMpFail.
-        int32_t openUri(const char*, gmpi::IMpResourceStream** out) override {
-            if (out != nullptr) *out = nullptr;
-            return gmpi::kMpFail;
+        // The style sheet's URI for "global"/"ImageMeta" when a sheet is set; otherwise kMpFail
+        // and the result is left alone.
+        int32_t findResourceUri(const char* name, const char* type, gmpi::IString* result) override {
+            if (name == nullptr || type == nullptr || result == nullptr || this->h.styleSheet == nullptr ||
+                std::strcmp(name, "global") != 0 || std::strcmp(type, "ImageMeta") != 0)
+                return gmpi::kMpFail;
+            return result->setData(kStyleSheetUri, static_cast<int32_t>(std::strlen(kStyleSheetUri)));
+        }
+        // A new stream over the style sheet for its URI; anything else: *out null, kMpFail.
+        int32_t openUri(const char* uri, gmpi::IMpResourceStream** out) override {
+            if (out == nullptr) return gmpi::kMpFail;
+            *out = nullptr;
+            if (uri == nullptr || this->h.styleSheet == nullptr || std::strcmp(uri, kStyleSheetUri) != 0)
+                return gmpi::kMpFail;
+            *out = new TextResourceStream(this->h.styleSheet);
+            return gmpi::kMpOk;
         }
     };
 
@@ -117,9 +183,32 @@ private:
         }
     };
 
+    // The composited faces' host: capture and repaint requests shared with IMpGraphicsHost.
+    struct Composited final : Service<IMpGraphicsHostComposited> {
+        using Service<IMpGraphicsHostComposited>::Service;
+        int32_t setCapture() override {
+            this->h.captured = true;
+            return gmpi::kMpOk;
+        }
+        int32_t getCapture(int32_t* captured) override {
+            if (captured == nullptr) return gmpi::kMpFail;
+            *captured = this->h.captured ? 1 : 0;
+            return gmpi::kMpOk;
+        }
+        int32_t releaseCapture() override {
+            this->h.captured = false;
+            return gmpi::kMpOk;
+        }
+        int32_t invalidateRect(const int32_t*) override {
+            ++this->h.invalidations;
+            return gmpi::kMpOk;
+        }
+    };
+
     Legacy legacy_{*this};
     Newest newest_{*this};
     Graphics graphics_{*this};
+    Composited composited_{*this};
 };
 
 } // namespace pqhost

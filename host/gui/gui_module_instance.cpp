@@ -1,9 +1,13 @@
 #include "host/gui/gui_module_instance.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cairo.h>
 
+#include "runtime/gui/utf8.h"
+
 #include "host/gui/cairo_drawing.h"
+#include "host/gui/composited_surfaces.h"
 #include "host/gui/gui_host.h"
 
 namespace pqhost {
@@ -18,6 +22,28 @@ int32_t GuiHost::hostSetPin(int32_t pinId, int32_t size, const void* data) {
 int32_t GuiHost::drawingFactory(gmpi_gui_api::IMpDrawingFactory** factory) {
     if (factory == nullptr) return gmpi::kMpFail;
     *factory = createCairoDrawingFactory();
+    return gmpi::kMpOk;
+}
+
+int32_t GuiHost::fontInfo(const char16_t* style, gmpi::FontInfo* info, void** font) {
+    if (info == nullptr || font == nullptr) {
+        if (font != nullptr) *font = nullptr;
+        return gmpi::kMpFail;
+    }
+    if (!stylesRead_) {
+        stylesRead_ = true;
+        if (styleSheet != nullptr) styles_ = pq::gui::parseStyleSheet(*styleSheet);
+    }
+    size_t length = 0;
+    while (style != nullptr && length < 1024 && style[length] != u'\0')
+        ++length;
+    static const TextStyle fallback = pq::gui::defaultTextStyle();
+    const TextStyle& found = pq::gui::findStyle(styles_, pq::utf16ToUtf8(style, length), fallback);
+    *info = {};
+    info->colour = found.fontColor & 0xFFFFFFu;
+    info->height = found.pixelHeight;
+    info->flags = found.styleFlags;
+    *font = compositedFont(found);
     return gmpi::kMpOk;
 }
 
@@ -60,6 +86,7 @@ GuiModuleInstance::GuiModuleInstance() : host_(std::make_unique<GuiHost>(*this))
 GuiModuleInstance::~GuiModuleInstance() {
     busy_ = true; // nothing more reaches the module
     if (graphics_ != nullptr) graphics_->release();
+    if (composited_ != nullptr) composited_->release();
     if (legacy_ != nullptr) legacy_->release();
     if (newest_ != nullptr) newest_->release();
     if (unknown_ != nullptr) unknown_->release();
@@ -67,6 +94,10 @@ GuiModuleInstance::~GuiModuleInstance() {
 
 gmpi::IMpUnknown* GuiModuleInstance::hostObject() {
     return host_->unknown();
+}
+
+void GuiModuleInstance::setStyleSheet(std::shared_ptr<const std::string> sheet) {
+    host_->styleSheet = std::move(sheet);
 }
 
 bool GuiModuleInstance::attach(gmpi::IMpUnknown* module, int32_t subtype) {
@@ -87,6 +118,11 @@ bool GuiModuleInstance::attach(gmpi::IMpUnknown* module, int32_t subtype) {
     found = nullptr;
     module->queryInterface(gmpi_gui_api::MP_IID_GRAPHICS, &found);
     graphics_ = static_cast<gmpi_gui_api::IMpGraphics*>(found);
+    if (graphics_ == nullptr && legacy_ != nullptr) {
+        found = nullptr;
+        module->queryInterface(MP_IID_GRAPHICS_COMPOSITED, &found);
+        composited_ = static_cast<IQmGraphicsComposited*>(found);
+    }
 
     guarded([&] {
         if (newest_ != nullptr) {
@@ -167,55 +203,61 @@ int32_t GuiModuleInstance::deliver(int32_t pinId, const void* data, int32_t size
     });
 }
 
+namespace {
+// A float coordinate as whole pixels for a composited face: rounded down, NaN as 0, kept
+// within the int32 range.
+int32_t pixel(float v) {
+    if (!(v == v)) return 0;
+    const double d = std::floor(static_cast<double>(v));
+    return static_cast<int32_t>(std::clamp(d, -2147483648.0, 2147483647.0));
+}
+} // namespace
+
 gmpi_gui_api::Size GuiModuleInstance::measure(gmpi_gui_api::Size available) {
     gmpi_gui_api::Size desired = available;
     if (graphics_ != nullptr) guarded([&] { return graphics_->measure(available, &desired); });
+    if (composited_ != nullptr) {
+        int32_t size[2] = {pixel(available.width), pixel(available.height)};
+        guarded([&] { return composited_->measure(size[0], size[1], size); });
+        desired = {static_cast<float>(size[0]), static_cast<float>(size[1])};
+    }
     return desired;
 }
 
 void GuiModuleInstance::arrange(const gmpi_gui_api::Rect& rect) {
     if (graphics_ != nullptr) guarded([&] { return graphics_->arrange(&rect); });
+    if (composited_ != nullptr)
+        guarded([&] {
+            return composited_->arrange(pixel(rect.top), pixel(rect.bottom), pixel(rect.left),
+                                        pixel(rect.right));
+        });
 }
 
 int32_t GuiModuleInstance::pointerDown(int32_t flags, gmpi_gui_api::Point point) {
+    if (composited_ != nullptr)
+        return guarded([&] { return composited_->onMouseDown(flags, pixel(point.x), pixel(point.y)); });
     if (graphics_ == nullptr) return gmpi::kMpNoSupport;
     return guarded([&] { return graphics_->onPointerDown(flags, point); });
 }
 
 int32_t GuiModuleInstance::pointerMove(int32_t flags, gmpi_gui_api::Point point) {
+    if (composited_ != nullptr)
+        return guarded([&] { return composited_->onMouseMove(flags, pixel(point.x), pixel(point.y)); });
     if (graphics_ == nullptr) return gmpi::kMpNoSupport;
     return guarded([&] { return graphics_->onPointerMove(flags, point); });
 }
 
 int32_t GuiModuleInstance::pointerUp(int32_t flags, gmpi_gui_api::Point point) {
+    if (composited_ != nullptr)
+        return guarded([&] { return composited_->onMouseUp(flags, pixel(point.x), pixel(point.y)); });
     if (graphics_ == nullptr) return gmpi::kMpNoSupport;
     return guarded([&] { return graphics_->onPointerUp(flags, point); });
 }
 
-FaceImage GuiModuleInstance::render(int width, int height) {
-    FaceImage image;
-    image.width = std::clamp(width, 0, 8192);
-    image.height = std::clamp(height, 0, 8192);
-    image.pixels.assign(static_cast<size_t>(image.width) * image.height, 0);
-    if (graphics_ == nullptr || image.pixels.empty()) return image;
-
-    const auto w = static_cast<float>(image.width), h = static_cast<float>(image.height);
-    measure({w, h});
-    arrange({0.0f, 0.0f, w, h});
-
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
-    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) { // out of memory: a transparent face
-        cairo_surface_destroy(surface);
-        return image;
-    }
-    cairo_t* cr = cairo_create(surface);
-    {
-        CairoDrawingContext context(cr);
-        guarded([&] { return graphics_->render(&context); });
-    }
-    cairo_destroy(cr);
+namespace {
+// The pixels of an ARGB32 surface of the image's size, not premultiplied.
+void copyPixels(cairo_surface_t* surface, FaceImage& image) {
     cairo_surface_flush(surface);
-
     const unsigned char* data = cairo_image_surface_get_data(surface);
     const int stride = cairo_image_surface_get_stride(surface);
     for (int y = 0; y < image.height; ++y) {
@@ -231,6 +273,41 @@ FaceImage GuiModuleInstance::render(int width, int height) {
                 unpremultiply(p & 0xFF);
         }
     }
+}
+} // namespace
+
+FaceImage GuiModuleInstance::render(int width, int height) {
+    FaceImage image;
+    image.width = std::clamp(width, 0, 8192);
+    image.height = std::clamp(height, 0, 8192);
+    image.pixels.assign(static_cast<size_t>(image.width) * image.height, 0);
+    if (!hasFace() || image.pixels.empty()) return image;
+
+    const auto w = static_cast<float>(image.width), h = static_cast<float>(image.height);
+    measure({w, h});
+    arrange({0.0f, 0.0f, w, h});
+
+    if (composited_ != nullptr) {
+        const int32_t dc = createCompositedSurface(image.width, image.height);
+        if (dc == 0) return image; // out of memory: a transparent face
+        guarded([&] { return composited_->paint(dc); });
+        copyPixels(compositedSurface(dc), image);
+        destroyCompositedSurface(dc);
+        return image;
+    }
+
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+    if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) { // out of memory: a transparent face
+        cairo_surface_destroy(surface);
+        return image;
+    }
+    cairo_t* cr = cairo_create(surface);
+    {
+        CairoDrawingContext context(cr);
+        guarded([&] { return graphics_->render(&context); });
+    }
+    cairo_destroy(cr);
+    copyPixels(surface, image);
     cairo_surface_destroy(surface);
     return image;
 }

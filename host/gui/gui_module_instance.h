@@ -7,6 +7,8 @@
 //   // subtype 1: the factory hands the host over at creation
 //   library.createInstance(u"Bool Text", 1, gui.hostObject(), &module);
 //   // subtype 2: createInstance2 (or createInstance); attach() calls setHost
+//   // a legacy module offering IQmGraphicsComposited has a composited face: it is laid out
+//   // in whole pixels and paints into a surface of the host's drawing services
 //   gui.attach(module, subtype);          // takes over the creator's reference, initialize
 //   gui.setValueCallback([](int32_t pin, const std::vector<uint8_t>& bytes) { ... });
 //   gui.deliver(0, &value, sizeof value);  // setPinValue + notifyPin
@@ -64,9 +66,14 @@ public:
     GuiModuleInstance(const GuiModuleInstance&) = delete;
     GuiModuleInstance& operator=(const GuiModuleInstance&) = delete;
 
-    // The host object (answers IMpGuiHost, IMpGuiHost2 and IMpGraphicsHost) to hand to
-    // IMpFactory::createInstance. It lives as long as this instance.
+    // The host object (answers IMpGuiHost, IMpGuiHost2, IMpGraphicsHost and
+    // IMpGraphicsHostComposited) to hand to IMpFactory::createInstance. It lives as long as
+    // this instance.
     gmpi::IMpUnknown* hostObject();
+
+    // The skin's style sheet, answered to the module as "global"/"ImageMeta" and used for its
+    // font requests (null: none). Set it before the module asks.
+    void setStyleSheet(std::shared_ptr<const std::string> sheet);
 
     // Takes over one reference of `module` (subtype 1: IMpUserInterface; subtype 2:
     // IMpUserInterface2B, whose setHost is called here), then calls initialize. Answers false,
@@ -89,19 +96,23 @@ public:
     // Every value the module has set, in order.
     const std::vector<GuiPinValue>& sent() const { return sent_; }
 
-    // Whether the module offers IMpGraphics (a face).
-    bool hasFace() const { return graphics_ != nullptr; }
+    // Whether the module offers IMpGraphics or IQmGraphicsComposited (a face).
+    bool hasFace() const { return graphics_ != nullptr || composited_ != nullptr; }
     // measure and arrange; without a face measure answers `available` and arrange does nothing.
+    // A composited face gets whole pixels (truncated, within the int32 range) and the
+    // arrangement as top, bottom, left, right.
     gmpi_gui_api::Size measure(gmpi_gui_api::Size available);
     void arrange(const gmpi_gui_api::Rect& rect);
     // Pointer events in face coordinates; flags carry kPointerFlagShift (0x10000) for Shift.
+    // A composited face gets whole pixels (rounded down).
     // Answer the module's result (kMpNoSupport without a face).
     int32_t pointerDown(int32_t flags, gmpi_gui_api::Point point);
     int32_t pointerMove(int32_t flags, gmpi_gui_api::Point point);
     int32_t pointerUp(int32_t flags, gmpi_gui_api::Point point);
 
     // Measures and arranges the face at (0, 0, width, height) and paints it on a transparent
-    // image of that size (at most 8192 on a side; an empty image without a face).
+    // image of that size (at most 8192 on a side; an empty image without a face). A composited
+    // face paints into a surface of the host's drawing services named by its handle.
     FaceImage render(int width, int height);
 
     int invalidateCount() const;
@@ -124,6 +135,7 @@ private:
     gmpi::IMpUserInterface* legacy_ = nullptr;
     gmpi::IMpUserInterface2B* newest_ = nullptr;
     gmpi_gui_api::IMpGraphics* graphics_ = nullptr;
+    IQmGraphicsComposited* composited_ = nullptr;
     ValueCallback callback_;
     std::vector<GuiPinValue> sent_;
     std::deque<Pending> inbound_;  // deliveries and reports for the module

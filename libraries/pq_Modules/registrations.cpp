@@ -10,6 +10,7 @@
 #include "modules/guiutil/double_click_reset.h"
 #include "modules/guiutil/float_reset_x2.h"
 #include "modules/guiutil/preset_increment_fixer.h"
+#include "modules/guiutil/text_rectangle.h"
 
 const pq::LibraryInfo pq::libraryInfo = {30800, true};
 
@@ -19,6 +20,7 @@ PQ_REGISTER_MODULE(ArrayOsc, u"pellquin ArrayOsc", gmpi::kSubtypeAudio);
 PQ_REGISTER_MODULE(Envelope3, u"PQADSR3", gmpi::kSubtypeAudio);
 PQ_REGISTER_MODULE(BoolText, u"Bool Text", gmpi::kSubtypeGuiLegacy);
 PQ_REGISTER_MODULE(pq_ClickRectangleGui, u"QM pq_ClickRectangle", gmpi::kSubtypeGuiGraphics);
+PQ_REGISTER_MODULE(pq_TextRectangle, u"QM pq_TextRectangle", gmpi::kSubtypeGuiGraphics);
 PQ_REGISTER_MODULE(DoubleClickReset, u"pellquin DoubleClick Reset", gmpi::kSubtypeGuiLegacy);
 PQ_REGISTER_MODULE(pq_FloatResetX2, u"pq_FloatResetX2", gmpi::kSubtypeGuiLegacy);
 PQ_REGISTER_MODULE(Pq_presetincrementfixerGui, u"pq_PresetIncrementFixer", gmpi::kSubtypeGuiGraphics);

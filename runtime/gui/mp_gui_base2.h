@@ -34,6 +34,8 @@ public:
 
     gmpi::IMpUnknown* primaryInterface() { return static_cast<gmpi::IMpUserInterface2B*>(this); }
     int32_t attachHost(gmpi::IMpUnknown* hostObject) { return setHost(hostObject); }
+    // The IMpGuiHost2 handed over by setHost, or null (not a new reference).
+    gmpi::IMpGuiHost2* guiHost() const { return host; }
 
 protected:
     gmpi::IMpGuiHost2* host = nullptr; // not owned, never released
@@ -71,6 +73,9 @@ public:
     int32_t hitTest(gmpi_gui_api::Point) override { return gmpi::kMpOk; }
     int32_t reserved10() override { return gmpi::kMpFail; }
     ~MpGuiGfxBase() override;
+
+    // The IMpGraphicsHost handed over by setHost, or null (not a new reference).
+    gmpi_gui_api::IMpGraphicsHost* graphicsHostService() const { return graphicsHost; }
 
 protected:
     // Asks the host for a later render of the whole face.

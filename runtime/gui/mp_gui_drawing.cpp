@@ -69,6 +69,12 @@ gmpi_gui_api::Color colorFromArgbText(const std::u16string& text) {
             srgbToLinearTable[argb & 0xFF], static_cast<float>(argb >> 24) * 0.003921569f};
 }
 
+gmpi_gui_api::Color colorFromAbgr(uint32_t abgr) {
+    (void)tableFilled;
+    return {srgbToLinearTable[abgr & 0xFF], srgbToLinearTable[(abgr >> 8) & 0xFF],
+            srgbToLinearTable[(abgr >> 16) & 0xFF], static_cast<float>(abgr >> 24) * 0.003921569f};
+}
+
 namespace pq::gui {
 
 uint32_t readHex32(const char16_t* text, size_t count) {

@@ -37,6 +37,10 @@ extern float srgbToLinearTable[256];
 // An 0xAARRGGBB hexadecimal text as a linear-light colour (alpha not converted).
 gmpi_gui_api::Color colorFromArgbText(const std::u16string& text);
 
+// A style colour 0xAABBGGRR (red in the lowest byte) as a linear-light colour (alpha not
+// converted).
+gmpi_gui_api::Color colorFromAbgr(uint32_t abgr);
+
 namespace pq::gui {
 
 // Reads a hexadecimal number as a 32-bit unsigned long does: leading white space, an

@@ -262,8 +262,16 @@ inline constexpr int32_t kPointerFlagShift = 0x10000;
 
 } // namespace gmpi_gui_api
 
-// Faces of the single-module libraries, painted into a device context of the project's own
-// small drawing layer (a 32-bit surface handle).
+// Faces of the single-module libraries, painted into a platform device context named by a
+// 32-bit handle (runtime/gui/device_context.h). Arrangement values are top, bottom, left,
+// right in pixels; mouse coordinates are whole pixels.
+// {0157347B-3FD3-4CEE-947E-88F694349254}
+inline constexpr gmpi::Guid MP_IID_GRAPHICS_COMPOSITED = {
+    0x0157347B, 0x3FD3, 0x4CEE, {0x94, 0x7E, 0x88, 0xF6, 0x94, 0x34, 0x92, 0x54}};
+// {2A3F4D28-52C5-4A31-BF85-B79853265F65}
+inline constexpr gmpi::Guid MP_IID_GRAPHICS_HOST_COMPOSITED = {
+    0x2A3F4D28, 0x52C5, 0x4A31, {0xBF, 0x85, 0xB7, 0x98, 0x53, 0x26, 0x5F, 0x65}};
+
 class IQmGraphicsComposited : public gmpi::IMpUnknown {
 public:
     virtual int32_t paint(int32_t dc) = 0;
@@ -276,10 +284,12 @@ public:
     virtual int32_t onMouseUp(int32_t flags, int32_t x, int32_t y) = 0;
 };
 
+// The host's services for a composited face.
 class IMpGraphicsHostComposited : public gmpi::IMpUnknown {
 public:
     virtual int32_t setCapture() = 0;
-    virtual int32_t getCapture(int32_t* captured) = 0;
+    virtual int32_t getCapture(int32_t* captured) = 0; // non-zero while captured
     virtual int32_t releaseCapture() = 0;
+    // Asks for a later paint; null means the whole face.
     virtual int32_t invalidateRect(const int32_t* rect) = 0;
 };

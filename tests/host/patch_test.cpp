@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <sys/stat.h>
@@ -269,3 +270,43 @@ TEST_F(PatchFiles, RenderWritesNoPartialFileOnError) {
 }
 
 } // namespace
+
+namespace {
+// A single-module text rectangle that writes "XX" in the style "big", painted at the end.
+std::string labelPatch(const std::string& skin) {
+    return R"({"length": 0.01,)" + skin + R"(
+      "modules": [{"name": "t", "library": "pq_Modules", "id": "pq Tuner"},
+        {"name": "label", "library": "pq_TextRectangle", "id": "QM pq_TextRectangle", "subtype": 1,
+         "values": {"Text": "XX", "Style": "big", "Top Colour": "FF000000"}}],
+      "faces": [{"module": "label", "width": 60, "height": 30, "file": "label.png"}]})";
+}
+bool hasGreen(const pqhost::FaceImage& face) {
+    return std::any_of(face.pixels.begin(), face.pixels.end(), [](uint32_t p) {
+        return (p >> 24) == 0xFF && ((p >> 8) & 0xFF) > 200 && ((p >> 16) & 0xFF) < 60 && (p & 0xFF) < 60;
+    });
+}
+} // namespace
+
+TEST_F(PatchFiles, TheSkinsStyleSheetReachesTheFaces) {
+    write("skin.txt", "FONT_CATEGORY Big\nfont-size 20\nfont-color #00FF00\n");
+    for (const bool withSkin : {true, false}) {
+        const pqhost::Patch patch = load(labelPatch(withSkin ? R"("skin": "skin.txt",)" : ""));
+        pqhost::PatchRunner runner(patch);
+        runner.run();
+        ASSERT_EQ(runner.faces().size(), 1u);
+        EXPECT_EQ(hasGreen(runner.faces()[0].second), withSkin); // without a skin: black text
+    }
+}
+
+TEST_F(PatchFiles, ASkinThatCannotBeReadIsRefused) {
+    fs::create_directories(dir / "folder");
+    for (const char* skin :
+         {R"("skin": "missing.txt",)", R"("skin": "folder",)", R"("skin": 3,)", R"("skin": "",)"}) {
+        try {
+            load(labelPatch(skin));
+            ADD_FAILURE() << skin;
+        } catch (const pqhost::HostError& e) {
+            EXPECT_THAT(e.what(), ::testing::HasSubstr("skin")) << skin;
+        }
+    }
+}

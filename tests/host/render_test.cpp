@@ -130,7 +130,7 @@ TEST(Render, ScriptedClickGatesTheEnvelope) {
     pqhost::GuiModuleInstance* button = runner.guiModule("button");
     ASSERT_NE(button, nullptr);
     ASSERT_EQ(button->sent().size(), 4u); // pressed, released, pressed, released
-    ASSERT_EQ(runner.faces().size(), 1u);
+    ASSERT_EQ(runner.faces().size(), 3u); // the button and the two labels
     const pqhost::FaceImage& face = runner.faces()[0].second;
     EXPECT_EQ(face.width, 160);
     EXPECT_EQ(face.height, 60);
