@@ -1,0 +1,310 @@
+#include "modules/wavetable/dft.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "modules/wavetable/simd.h"
+
+namespace pq::dft {
+
+namespace {
+
+// Split complex values of one vector width.
+template <class V> struct Cx { V re, im; };
+
+template <class V> inline Cx<V> loadCx(const double* re, const double* im, size_t i) {
+    return {V::load(re + i), V::load(im + i)};
+}
+
+template <class V> inline void storeCx(double* re, double* im, size_t i, Cx<V> x) {
+    x.re.store(re + i);
+    x.im.store(im + i);
+}
+
+template <class V> inline Cx<V> operator+(Cx<V> a, Cx<V> b) {
+    return {a.re + b.re, a.im + b.im};
+}
+template <class V> inline Cx<V> operator-(Cx<V> a, Cx<V> b) {
+    return {a.re - b.re, a.im - b.im};
+}
+template <class V> inline Cx<V> operator*(Cx<V> a, Cx<V> w) {
+    return {a.re * w.re - a.im * w.im, a.re * w.im + a.im * w.re};
+}
+template <class V> inline Cx<V> scale(Cx<V> a, V f) {
+    return {a.re * f, a.im * f};
+}
+// a - i b and a + i b.
+template <class V> inline Cx<V> minusI(Cx<V> a, Cx<V> b) {
+    return {a.re + b.im, a.im - b.re};
+}
+template <class V> inline Cx<V> plusI(Cx<V> a, Cx<V> b) {
+    return {a.re - b.im, a.im + b.re};
+}
+
+// The R-point forward DFT of a[0 .. R-1], in place, in natural order.
+template <int R, class V> inline void butterfly(Cx<V>* a) {
+    if constexpr (R == 2) {
+        const Cx<V> t = a[0] - a[1];
+        a[0] = a[0] + a[1];
+        a[1] = t;
+    } else if constexpr (R == 3) {
+        const V half = V::splat(0.5), s = V::splat(0.86602540378443864676); // sin(2 pi / 3)
+        const Cx<V> t = a[1] + a[2];
+        const Cx<V> m = a[0] - scale(t, half);
+        const Cx<V> n = scale(a[1] - a[2], s);
+        a[0] = a[0] + t;
+        a[1] = minusI(m, n);
+        a[2] = plusI(m, n);
+    } else if constexpr (R == 4) {
+        const Cx<V> t0 = a[0] + a[2], t1 = a[0] - a[2], t2 = a[1] + a[3], t3 = a[1] - a[3];
+        a[0] = t0 + t2;
+        a[2] = t0 - t2;
+        a[1] = minusI(t1, t3);
+        a[3] = plusI(t1, t3);
+    } else {
+        static_assert(R == 5);
+        const V c1 = V::splat(0.30901699437494742410);  // cos(2 pi / 5)
+        const V c2 = V::splat(-0.80901699437494742410); // cos(4 pi / 5)
+        const V s1 = V::splat(0.95105651629515357212);  // sin(2 pi / 5)
+        const V s2 = V::splat(0.58778525229247312917);  // sin(4 pi / 5)
+        const Cx<V> t1 = a[1] + a[4], t2 = a[2] + a[3], t3 = a[1] - a[4], t4 = a[2] - a[3];
+        const Cx<V> m1 = a[0] + scale(t1, c1) + scale(t2, c2);
+        const Cx<V> m2 = a[0] + scale(t1, c2) + scale(t2, c1);
+        const Cx<V> n1 = scale(t3, s1) + scale(t4, s2);
+        const Cx<V> n2 = scale(t3, s2) - scale(t4, s1);
+        a[0] = a[0] + t1 + t2;
+        a[1] = minusI(m1, n1);
+        a[4] = plusI(m1, n1);
+        a[2] = minusI(m2, n2);
+        a[3] = plusI(m2, n2);
+    }
+}
+
+// One self-sorting pass: for every sub-transform p < m and every q < s, the R inputs
+// x[q + s (p + t m)] become the outputs y[q + s (R p + u)], output u multiplied by the
+// twiddle of row u - 1 at p.
+//
+// Stride 1 (the first pass): the vector runs along p, so inputs and twiddles load in
+// vectors and each lane stores on its own.
+template <int R, class V>
+inline void firstPassAt(const double* xr, const double* xi, double* yr, double* yi, size_t m, size_t p,
+                        const double* twr, const double* twi) {
+    Cx<V> a[R];
+    for (int t = 0; t < R; ++t)
+        a[t] = loadCx<V>(xr, xi, p + size_t(t) * m);
+    butterfly<R>(a);
+    for (int u = 1; u < R; ++u)
+        a[u] = a[u] * loadCx<V>(twr, twi, size_t(u - 1) * m + p);
+    for (int u = 0; u < R; ++u) {
+        a[u].re.storeLanes(yr + R * p + size_t(u), R);
+        a[u].im.storeLanes(yi + R * p + size_t(u), R);
+    }
+}
+
+template <int R>
+void firstPass(const double* xr, const double* xi, double* yr, double* yi, size_t m, const double* twr,
+               const double* twi) {
+    size_t p = 0;
+    for (; p + V2::width <= m; p += V2::width)
+        firstPassAt<R, V2>(xr, xi, yr, yi, m, p, twr, twi);
+    for (; p < m; ++p)
+        firstPassAt<R, V1>(xr, xi, yr, yi, m, p, twr, twi);
+}
+
+// Stride of two or more: the vector runs along q with one twiddle per row for all of it.
+template <int R, bool Twiddled, class V>
+inline void stridedAt(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m,
+                      size_t p, size_t q, const Cx<V>* w) {
+    Cx<V> a[R];
+    for (int t = 0; t < R; ++t)
+        a[t] = loadCx<V>(xr, xi, q + s * (p + size_t(t) * m));
+    butterfly<R>(a);
+    const size_t base = q + s * R * p;
+    storeCx(yr, yi, base, a[0]);
+    for (int u = 1; u < R; ++u)
+        storeCx(yr, yi, base + s * size_t(u), Twiddled ? a[u] * w[u - 1] : a[u]);
+}
+
+template <int R, bool Twiddled>
+inline void stridedRow(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m,
+                       size_t p, const double* twr, const double* twi) {
+    Cx<V2> w2[R - 1];
+    Cx<V1> w1[R - 1];
+    for (int u = 1; u < R; ++u) {
+        const size_t i = size_t(u - 1) * m + p;
+        w2[u - 1] = {V2::splat(twr[i]), V2::splat(twi[i])};
+        w1[u - 1] = {V1::splat(twr[i]), V1::splat(twi[i])};
+    }
+    size_t q = 0;
+    for (; q + V2::width <= s; q += V2::width)
+        stridedAt<R, Twiddled, V2>(xr, xi, yr, yi, s, m, p, q, w2);
+    for (; q < s; ++q)
+        stridedAt<R, Twiddled, V1>(xr, xi, yr, yi, s, m, p, q, w1);
+}
+
+template <int R>
+void stridedPass(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m,
+                 const double* twr, const double* twi) {
+    // The twiddles of sub-transform 0 are all 1.
+    stridedRow<R, false>(xr, xi, yr, yi, s, m, 0, twr, twi);
+    for (size_t p = 1; p < m; ++p)
+        stridedRow<R, true>(xr, xi, yr, yi, s, m, p, twr, twi);
+}
+
+template <int R>
+void pass(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m, const double* twr,
+          const double* twi) {
+    if (s == 1)
+        firstPass<R>(xr, xi, yr, yi, m, twr, twi);
+    else
+        stridedPass<R>(xr, xi, yr, yi, s, m, twr, twi);
+}
+
+} // namespace
+
+bool hasSmallFactors(size_t n) {
+    if (n == 0) return false;
+    for (size_t f : {2, 3, 5})
+        while (n % f == 0)
+            n /= f;
+    return n == 1;
+}
+
+void unitCircle(size_t n, std::vector<double>& cosTable, std::vector<double>& sinTable) {
+    cosTable.resize(n);
+    sinTable.resize(n);
+    if (n == 0) return;
+    // The angle 2 pi k / n is (pi / 4) (8k / n): octant o = 8k div n and a remainder r / n of
+    // an octant. Odd octants are reflected so that the angle taken is measured from the
+    // nearer quarter turn; when 8 divides n that angle is 2 pi j / n for j <= n / 8, read
+    // from a table of the first octant.
+    std::vector<double> octantCos, octantSin;
+    const bool tabulated = n % 8 == 0;
+    if (tabulated) {
+        octantCos.resize(n / 8 + 1);
+        octantSin.resize(n / 8 + 1);
+        for (size_t j = 0; j <= n / 8; ++j) {
+            const double angle = 2.0 * std::numbers::pi * static_cast<double>(j) / static_cast<double>(n);
+            octantCos[j] = std::cos(angle);
+            octantSin[j] = std::sin(angle);
+        }
+    }
+    // cos and sin of (pi / 4) (r / n), 0 <= r <= n.
+    auto inOctant = [&](size_t r, double& c, double& s) {
+        if (tabulated) {
+            c = octantCos[r / 8];
+            s = octantSin[r / 8];
+        } else {
+            const double angle = std::numbers::pi / 4.0 * static_cast<double>(r) / static_cast<double>(n);
+            c = std::cos(angle);
+            s = std::sin(angle);
+        }
+    };
+    for (size_t k = 0; k < n; ++k) {
+        const size_t octant = 8 * k / n;
+        const size_t r = 8 * k % n;
+        double c, s;
+        size_t quarter;
+        if (octant % 2 == 0) {
+            inOctant(r, c, s);
+            quarter = octant / 2;
+        } else {
+            // Just before the quarter turn (octant + 1) / 2.
+            inOctant(n - r, c, s);
+            s = -s;
+            quarter = (octant + 1) / 2;
+        }
+        // Rotate (c, s) by `quarter` quarter turns.
+        switch (quarter % 4) {
+        case 0:
+            cosTable[k] = c, sinTable[k] = s;
+            break;
+        case 1:
+            cosTable[k] = -s, sinTable[k] = c;
+            break;
+        case 2:
+            cosTable[k] = -c, sinTable[k] = -s;
+            break;
+        default:
+            cosTable[k] = s, sinTable[k] = -c;
+            break;
+        }
+    }
+}
+
+Plan::Plan(size_t n) : n_(n) {
+    // Radix 4 as often as possible, then 2, 3 and 5: every pass after the first has an even
+    // stride whenever n is even, so all of them run in whole vectors.
+    std::vector<int> radices;
+    size_t rest = n;
+    while (rest % 4 == 0) {
+        radices.push_back(4);
+        rest /= 4;
+    }
+    for (int f : {2, 3, 5})
+        while (rest % size_t(f) == 0) {
+            radices.push_back(f);
+            rest /= size_t(f);
+        }
+    std::vector<double> cosTable, sinTable;
+    unitCircle(n, cosTable, sinTable);
+    size_t stride = 1;
+    for (int radix : radices) {
+        const size_t count = n / (stride * size_t(radix));
+        stages_.push_back({radix, stride, count, twiddleRe_.size()});
+        for (int u = 1; u < radix; ++u)
+            for (size_t p = 0; p < count; ++p) {
+                const size_t k = p * size_t(u) * stride; // below n
+                twiddleRe_.push_back(cosTable[k]);
+                twiddleIm_.push_back(-sinTable[k]);
+            }
+        stride *= size_t(radix);
+    }
+}
+
+void Plan::forward(const double* srcRe, const double* srcIm, double* dstRe, double* dstIm, double* tmpRe,
+                   double* tmpIm) const {
+    const size_t passes = stages_.size();
+    if (passes == 0) { // one point: the transform is the identity
+        dstRe[0] = srcRe[0];
+        dstIm[0] = srcIm[0];
+        return;
+    }
+    // The passes alternate between dst and tmp so that the last one lands in dst. In place
+    // with an odd count the first pass would write over its own input: start from a copy.
+    const double* inRe = srcRe;
+    const double* inIm = srcIm;
+    if (srcRe == dstRe && passes % 2 == 1) {
+        std::copy(srcRe, srcRe + n_, tmpRe);
+        std::copy(srcIm, srcIm + n_, tmpIm);
+        inRe = tmpRe;
+        inIm = tmpIm;
+    }
+    for (size_t i = 0; i < passes; ++i) {
+        const Stage& st = stages_[i];
+        const bool toDst = (passes - 1 - i) % 2 == 0;
+        double* outRe = toDst ? dstRe : tmpRe;
+        double* outIm = toDst ? dstIm : tmpIm;
+        const double* twr = twiddleRe_.data() + st.twiddleOffset;
+        const double* twi = twiddleIm_.data() + st.twiddleOffset;
+        switch (st.radix) {
+        case 2:
+            pass<2>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            break;
+        case 3:
+            pass<3>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            break;
+        case 4:
+            pass<4>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            break;
+        default:
+            pass<5>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            break;
+        }
+        inRe = outRe;
+        inIm = outIm;
+    }
+}
+
+} // namespace pq::dft
