@@ -261,24 +261,40 @@ constexpr size_t kHalf = kBandTableLength / 2;
 // transform for so few terms.
 constexpr size_t kDirectCutoff = 4;
 
-// out[2n] = even[n], out[2n + 1] = odd[n], each narrowed to single precision with saturation;
-// NaN stays NaN.
-void narrowInterleaved(const double* even, const double* odd, float* out, size_t half) {
-    size_t n = 0;
 #if PQ_SIMD_SSE2
+// Two doubles narrowed to single precision with saturation; NaN stays NaN (min and max return
+// their second operand when it is NaN).
+inline __m128 narrowPair(const double* p) {
     const __m128d lo = _mm_set1_pd(-static_cast<double>(std::numeric_limits<float>::max()));
     const __m128d hi = _mm_set1_pd(static_cast<double>(std::numeric_limits<float>::max()));
-    for (; n + 2 <= half; n += 2) {
-        // min and max return their second operand when it is NaN.
-        const __m128d e = _mm_max_pd(lo, _mm_min_pd(hi, _mm_loadu_pd(even + n)));
-        const __m128d o = _mm_max_pd(lo, _mm_min_pd(hi, _mm_loadu_pd(odd + n)));
-        _mm_storeu_ps(out + 2 * n, _mm_unpacklo_ps(_mm_cvtpd_ps(e), _mm_cvtpd_ps(o)));
+    return _mm_cvtpd_ps(_mm_max_pd(lo, _mm_min_pd(hi, _mm_loadu_pd(p))));
+}
+#endif
+
+// A table's samples narrowed: table[i] = narrow(in[i]).
+void narrowTable(const double* in, BandTable& table) {
+#if PQ_SIMD_SSE2
+    static_assert(kBandTableLength % 4 == 0);
+    for (size_t i = 0; i < kBandTableLength; i += 4)
+        _mm_storeu_ps(table.data() + i, _mm_movelh_ps(narrowPair(in + i), narrowPair(in + i + 2)));
+#else
+    for (size_t i = 0; i < kBandTableLength; ++i)
+        table[i] = narrow(in[i]);
+#endif
+}
+
+// The same from the even and the odd samples: table[2n] = narrow(even[n]),
+// table[2n + 1] = narrow(odd[n]).
+void narrowTableInterleaved(const double* even, const double* odd, BandTable& table) {
+#if PQ_SIMD_SSE2
+    for (size_t n = 0; n < kHalf; n += 2)
+        _mm_storeu_ps(table.data() + 2 * n, _mm_unpacklo_ps(narrowPair(even + n), narrowPair(odd + n)));
+#else
+    for (size_t n = 0; n < kHalf; ++n) {
+        table[2 * n] = narrow(even[n]);
+        table[2 * n + 1] = narrow(odd[n]);
     }
 #endif
-    for (; n < half; ++n) {
-        out[2 * n] = narrow(even[n]);
-        out[2 * n + 1] = narrow(odd[n]);
-    }
 }
 
 } // namespace
@@ -317,25 +333,8 @@ void BandTableBuilder::forwardReal(const BandTable& source) {
 // transform: z = IDFT(A + iB) with A[k] = Y[k] + conj Y[1024 - k] and
 // B[k] = (Y[k] - conj Y[1024 - k]) e^(2 pi i k / 2048) gives x[2n] = Re z[n], x[2n+1] = Im z[n].
 void BandTableBuilder::inverseReal(size_t cutoff, BandTable& table) {
-    // Y[k] for k <= 1024, read through a bound: zero from the cut-off on.
-    auto y = [&](size_t k, double& yr, double& yi) {
-        if (k >= cutoff) {
-            yr = yi = 0.0;
-        } else if (k == 0) {
-            yr = spectrumRe_[0];
-            yi = 0.0;
-        } else {
-            yr = 0.5 * spectrumRe_[k];
-            yi = 0.5 * spectrumIm_[k];
-        }
-    };
-    // Only bins with k < cutoff or 1024 - k < cutoff are non-zero.
-    const size_t low = std::min(cutoff, kHalf);
-    const size_t high = kHalf - std::min(cutoff - 1, kHalf - 1);
-    auto merge = [&](size_t k) {
-        double ar, ai, br, bi;
-        y(k, ar, ai);
-        y(kHalf - k, br, bi);
+    // One bin of the merged sequence from a = Y[k] and b = Y[1024 - k].
+    auto merge = [&](size_t k, double ar, double ai, double br, double bi) {
         const double sr = ar + br, si = ai - bi; // Y[k] + conj Y[1024 - k]
         const double dr = ar - br, di = ai + bi; // Y[k] - conj Y[1024 - k]
         const double wr = cos_[k], wi = sin_[k];
@@ -343,30 +342,49 @@ void BandTableBuilder::inverseReal(size_t cutoff, BandTable& table) {
         re_[k] = si + (dr * wr - di * wi); // Im(A + iB) = Im A + Re B
         im_[k] = sr - (dr * wi + di * wr); // Re(A + iB) = Re A - Im B
     };
-    for (size_t k = 0; k < low; ++k)
-        merge(k);
-    if (low < high) {
-        std::fill(re_.begin() + std::ptrdiff_t(low), re_.begin() + std::ptrdiff_t(high), 0.0);
-        std::fill(im_.begin() + std::ptrdiff_t(low), im_.begin() + std::ptrdiff_t(high), 0.0);
+    const double* xr = spectrumRe_.data();
+    const double* xi = spectrumIm_.data();
+    merge(0, xr[0], 0.0, 0.0, 0.0); // Y[1024] is above every cut-off
+    if (cutoff >= kHalf) {
+        for (size_t k = 1; k < kHalf; ++k)
+            merge(k, 0.5 * xr[k], 0.5 * xi[k], 0.5 * xr[kHalf - k], 0.5 * xi[kHalf - k]);
+    } else {
+        // Below the cut-off only Y[k] is there, from 1024 - cut-off on only Y[1024 - k].
+        for (size_t k = 1; k < cutoff; ++k)
+            merge(k, 0.5 * xr[k], 0.5 * xi[k], 0.0, 0.0);
+        const size_t mirrored = kHalf - cutoff + 1;
+        std::fill(re_.begin() + std::ptrdiff_t(cutoff), re_.begin() + std::ptrdiff_t(mirrored), 0.0);
+        std::fill(im_.begin() + std::ptrdiff_t(cutoff), im_.begin() + std::ptrdiff_t(mirrored), 0.0);
+        for (size_t k = mirrored; k < kHalf; ++k)
+            merge(k, 0.0, 0.0, 0.5 * xr[kHalf - k], 0.5 * xi[kHalf - k]);
     }
-    for (size_t k = std::max(low, high); k < kHalf; ++k)
-        merge(k);
     // Swapped in and out: outIm_ receives the real parts, outRe_ the imaginary parts.
     half_.forward(re_.data(), im_.data(), outRe_.data(), outIm_.data(), tmpRe_.data(), tmpIm_.data());
-    narrowInterleaved(outIm_.data(), outRe_.data(), table.data(), kHalf);
+    narrowTableInterleaved(outIm_.data(), outRe_.data(), table);
 }
 
-// x[n] = X[0] + sum over 0 < k < cutoff of Re(X[k] e^(2 pi i k n / 2048)), term by term.
+// x[n] = X[0] + sum over 0 < k < cutoff of Re(X[k] z^k), z = e^(2 pi i n / 2048), by Horner's
+// rule on z.
 void BandTableBuilder::synthesise(size_t cutoff, BandTable& table) {
     constexpr size_t n = kBandTableLength;
-    std::fill(sum_.begin(), sum_.end(), spectrumRe_[0]);
-    for (size_t k = 1; k < cutoff; ++k) {
-        const double xr = spectrumRe_[k], xi = spectrumIm_[k];
-        for (size_t i = 0, angle = 0; i < n; ++i, angle = (angle + k) % n)
-            sum_[i] += xr * cos_[angle] - xi * sin_[angle];
-    }
-    for (size_t i = 0; i < n; ++i)
-        table[i] = narrow(sum_[i]);
+    const double* xr = spectrumRe_.data();
+    const double* xi = spectrumIm_.data();
+    auto at = [&]<class V>(size_t i, V) {
+        const V zr = V::load(cos_.data() + i), zi = V::load(sin_.data() + i);
+        V pr = V::splat(xr[cutoff - 1]), pi = V::splat(xi[cutoff - 1]);
+        for (size_t k = cutoff - 1; k-- > 1;) {
+            const V r = pr * zr - pi * zi + V::splat(xr[k]);
+            pi = pr * zi + pi * zr + V::splat(xi[k]);
+            pr = r;
+        }
+        (pr * zr - pi * zi + V::splat(xr[0])).store(sum_.data() + i);
+    };
+    size_t i = 0;
+    for (; i + V2::width <= n; i += V2::width)
+        at(i, V2{});
+    for (; i < n; ++i)
+        at(i, V1{});
+    narrowTable(sum_.data(), table);
 }
 
 void BandTableBuilder::build(std::span<float> wave, BandTables& tables, BandTableStyle style) {

@@ -1,4 +1,4 @@
-// The fast transform behind computeDft and the band-table builder: a mixed-radix (2, 3, 4, 5)
+// The fast transform behind computeDft and the band-table builder: a mixed-radix (2, 3, 4, 5, 8)
 // self-sorting transform on split real and imaginary sequences of doubles, with the twiddles
 // of every stage computed once per length.
 //
