@@ -114,9 +114,20 @@ inline void firstPassAt(const double* xr, const double* xi, double* yr, double* 
     butterfly<R>(a);
     for (int u = 1; u < R; ++u)
         a[u] = a[u] * loadCx<V>(twr, twi, size_t(u - 1) * m + p);
-    for (int u = 0; u < R; ++u) {
-        a[u].re.storeLanes(yr + R * p + size_t(u), R);
-        a[u].im.storeLanes(yi + R * p + size_t(u), R);
+    if constexpr (V::width == 2 && R % 2 == 0) {
+        // Outputs u and u + 1 of one lane are neighbours: store them as one vector.
+        for (int u = 0; u < R; u += 2) {
+            const size_t i = R * p + size_t(u);
+            lowLanes(a[u].re, a[u + 1].re).store(yr + i);
+            lowLanes(a[u].im, a[u + 1].im).store(yi + i);
+            highLanes(a[u].re, a[u + 1].re).store(yr + i + R);
+            highLanes(a[u].im, a[u + 1].im).store(yi + i + R);
+        }
+    } else {
+        for (int u = 0; u < R; ++u) {
+            a[u].re.storeLanes(yr + R * p + size_t(u), R);
+            a[u].im.storeLanes(yi + R * p + size_t(u), R);
+        }
     }
 }
 
@@ -130,53 +141,53 @@ void firstPass(const double* xr, const double* xi, double* yr, double* yi, size_
         firstPassAt<R, V1>(xr, xi, yr, yi, m, p, twr, twi);
 }
 
-// Stride of two or more: the vector runs along q with one twiddle per row for all of it.
+// Stride of two or more: the vector runs along q with one twiddle per row for all of it. The
+// twiddles are read from `splat`, where each is stored twice in a row on a 16-byte boundary,
+// at every use: they fold into the multiplies instead of occupying registers.
 template <int R, bool Twiddled, class V>
 inline void stridedAt(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m,
-                      size_t p, size_t q, const Cx<V>* w) {
+                      size_t p, size_t q, const double* splatRe, const double* splatIm) {
     Cx<V> a[R];
     for (int t = 0; t < R; ++t)
         a[t] = loadCx<V>(xr, xi, q + s * (p + size_t(t) * m));
     butterfly<R>(a);
     const size_t base = q + s * R * p;
     storeCx(yr, yi, base, a[0]);
-    for (int u = 1; u < R; ++u)
-        storeCx(yr, yi, base + s * size_t(u), Twiddled ? a[u] * w[u - 1] : a[u]);
+    for (int u = 1; u < R; ++u) {
+        if constexpr (Twiddled) {
+            const size_t i = 2 * (size_t(u - 1) * m + p);
+            a[u] = a[u] * Cx<V>{V::loadAligned(splatRe + i), V::loadAligned(splatIm + i)};
+        }
+        storeCx(yr, yi, base + s * size_t(u), a[u]);
+    }
 }
 
 template <int R, bool Twiddled>
 inline void stridedRow(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m,
-                       size_t p, const double* twr, const double* twi) {
-    Cx<V2> w2[R - 1];
-    Cx<V1> w1[R - 1];
-    for (int u = 1; u < R; ++u) {
-        const size_t i = size_t(u - 1) * m + p;
-        w2[u - 1] = {V2::splat(twr[i]), V2::splat(twi[i])};
-        w1[u - 1] = {V1::splat(twr[i]), V1::splat(twi[i])};
-    }
+                       size_t p, const double* splatRe, const double* splatIm) {
     size_t q = 0;
     for (; q + V2::width <= s; q += V2::width)
-        stridedAt<R, Twiddled, V2>(xr, xi, yr, yi, s, m, p, q, w2);
+        stridedAt<R, Twiddled, V2>(xr, xi, yr, yi, s, m, p, q, splatRe, splatIm);
     for (; q < s; ++q)
-        stridedAt<R, Twiddled, V1>(xr, xi, yr, yi, s, m, p, q, w1);
+        stridedAt<R, Twiddled, V1>(xr, xi, yr, yi, s, m, p, q, splatRe, splatIm);
 }
 
 template <int R>
 void stridedPass(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m,
-                 const double* twr, const double* twi) {
+                 const double* splatRe, const double* splatIm) {
     // The twiddles of sub-transform 0 are all 1.
-    stridedRow<R, false>(xr, xi, yr, yi, s, m, 0, twr, twi);
+    stridedRow<R, false>(xr, xi, yr, yi, s, m, 0, splatRe, splatIm);
     for (size_t p = 1; p < m; ++p)
-        stridedRow<R, true>(xr, xi, yr, yi, s, m, p, twr, twi);
+        stridedRow<R, true>(xr, xi, yr, yi, s, m, p, splatRe, splatIm);
 }
 
 template <int R>
 void pass(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m, const double* twr,
-          const double* twi) {
+          const double* twi, const double* splatRe, const double* splatIm) {
     if (s == 1)
         firstPass<R>(xr, xi, yr, yi, m, twr, twi);
     else
-        stridedPass<R>(xr, xi, yr, yi, s, m, twr, twi);
+        stridedPass<R>(xr, xi, yr, yi, s, m, splatRe, splatIm);
 }
 
 } // namespace
@@ -292,6 +303,8 @@ Plan::Plan(size_t n) : n_(n) {
                 const size_t k = p * size_t(u) * stride; // below n
                 twiddleRe_.push_back(cosTable[k]);
                 twiddleIm_.push_back(-sinTable[k]);
+                splatRe_.insert(splatRe_.end(), 2, cosTable[k]);
+                splatIm_.insert(splatIm_.end(), 2, -sinTable[k]);
             }
         stride *= size_t(radix);
     }
@@ -322,21 +335,23 @@ void Plan::forward(const double* srcRe, const double* srcIm, double* dstRe, doub
         double* outIm = toDst ? dstIm : tmpIm;
         const double* twr = twiddleRe_.data() + st.twiddleOffset;
         const double* twi = twiddleIm_.data() + st.twiddleOffset;
+        const double* splatRe = splatRe_.data() + 2 * st.twiddleOffset;
+        const double* splatIm = splatIm_.data() + 2 * st.twiddleOffset;
         switch (st.radix) {
         case 2:
-            pass<2>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            pass<2>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi, splatRe, splatIm);
             break;
         case 3:
-            pass<3>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            pass<3>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi, splatRe, splatIm);
             break;
         case 4:
-            pass<4>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            pass<4>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi, splatRe, splatIm);
             break;
         case 8:
-            pass<8>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            pass<8>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi, splatRe, splatIm);
             break;
         case 5:
-            pass<5>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi);
+            pass<5>(inRe, inIm, outRe, outIm, st.stride, st.count, twr, twi, splatRe, splatIm);
             break;
         }
         inRe = outRe;

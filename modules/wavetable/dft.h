@@ -44,6 +44,8 @@ private:
     std::vector<Stage> stages_;
     // Per stage, radix - 1 rows of `count` values: e^(-2 pi i p u stride / n) for row u - 1.
     std::vector<double> twiddleRe_, twiddleIm_;
+    // The same values each stored twice in a row (vectors start on 16-byte boundaries).
+    std::vector<double> splatRe_, splatIm_;
 };
 
 } // namespace pq::dft

@@ -18,6 +18,7 @@ struct V1 {
     static constexpr size_t width = 1;
     double v;
     static V1 load(const double* p) { return {*p}; }
+    static V1 loadAligned(const double* p) { return {*p}; }
     static V1 splat(double x) { return {x}; }
     void store(double* p) const { *p = v; }
     // Lane i goes to p[i * step].
@@ -38,6 +39,8 @@ struct V2 {
     static constexpr size_t width = 2;
     __m128d v;
     static V2 load(const double* p) { return {_mm_loadu_pd(p)}; }
+    // p 16-byte aligned: the load may fold into the instruction that uses it.
+    static V2 loadAligned(const double* p) { return {_mm_load_pd(p)}; }
     static V2 splat(double x) { return {_mm_set1_pd(x)}; }
     void store(double* p) const { _mm_storeu_pd(p, v); }
     void storeLanes(double* p, size_t step) const {
@@ -47,6 +50,13 @@ struct V2 {
 };
 inline V2 operator+(V2 a, V2 b) {
     return {_mm_add_pd(a.v, b.v)};
+}
+// (a0, b0) and (a1, b1).
+inline V2 lowLanes(V2 a, V2 b) {
+    return {_mm_unpacklo_pd(a.v, b.v)};
+}
+inline V2 highLanes(V2 a, V2 b) {
+    return {_mm_unpackhi_pd(a.v, b.v)};
 }
 inline V2 operator-(V2 a, V2 b) {
     return {_mm_sub_pd(a.v, b.v)};
@@ -59,12 +69,19 @@ struct V2 {
     static constexpr size_t width = 2;
     double a, b;
     static V2 load(const double* p) { return {p[0], p[1]}; }
+    static V2 loadAligned(const double* p) { return {p[0], p[1]}; }
     static V2 splat(double x) { return {x, x}; }
     void store(double* p) const { p[0] = a, p[1] = b; }
     void storeLanes(double* p, size_t step) const { p[0] = a, p[step] = b; }
 };
 inline V2 operator+(V2 x, V2 y) {
     return {x.a + y.a, x.b + y.b};
+}
+inline V2 lowLanes(V2 x, V2 y) {
+    return {x.a, y.a};
+}
+inline V2 highLanes(V2 x, V2 y) {
+    return {x.b, y.b};
 }
 inline V2 operator-(V2 x, V2 y) {
     return {x.a - y.a, x.b - y.b};
