@@ -22,6 +22,7 @@
 #include "modules/envelope/envelope3.h"
 #include "modules/wavetable/array_osc.h"
 #include "modules/wavetable/band_tables.h"
+#include "modules/wavetable/dft.h"
 #include "tests/support/direct_module.h"
 #include "tests/wavetable/reference_band_tables.h"
 
@@ -142,6 +143,20 @@ void computeDftBench(benchmark::State& state) {
     }
 }
 
+// The transform computeDft runs, held at the x86-64 baseline's 128-bit vectors.
+void baselineDftBench(benchmark::State& state) {
+    const size_t n = size_t(state.range(0));
+    const auto source = signal(n);
+    pq::dft::Plan plan(n, pq::dft::Vectors::Baseline);
+    std::vector<double> re(n), im(n), tmpRe(n), tmpIm(n);
+    for (auto _ : state) {
+        re = source;
+        std::fill(im.begin(), im.end(), 0.0);
+        plan.forward(re.data(), im.data(), re.data(), im.data(), tmpRe.data(), tmpIm.data());
+        benchmark::DoNotOptimize(re.data());
+    }
+}
+
 void plainDftBench(benchmark::State& state) {
     const size_t n = size_t(state.range(0));
     const auto source = signal(n);
@@ -185,7 +200,7 @@ void fftwBench(benchmark::State& state) {
 void bandTableBuilderBench(benchmark::State& state) {
     const auto wave = testWave(512);
     std::vector<float> work(wave.size());
-    pq::BandTableBuilder builder;
+    pq::BandTableBuilder builder(state.range(0) ? pq::dft::Vectors::Baseline : pq::dft::Vectors::Best);
     pq::BandTables tables;
     for (auto _ : state) {
         work = wave;
@@ -280,10 +295,11 @@ BENCHMARK(minimalVoiceLoop);
 BENCHMARK(oscillatorMix);
 BENCHMARK(plainDftBench)->Arg(2048)->Arg(1000);
 BENCHMARK(computeDftBench)->Arg(2048)->Arg(1000);
+BENCHMARK(baselineDftBench)->Arg(2048)->Arg(1000);
 #if PQ_BENCH_FFTW
 BENCHMARK(fftwBench)->Arg(2048)->Arg(1000);
 #endif
-BENCHMARK(bandTableBuilderBench);
+BENCHMARK(bandTableBuilderBench)->ArgName("baseline")->Arg(0)->Arg(1);
 BENCHMARK(earlierBandTableBuilderBench);
 BENCHMARK(bareRecursion);
 BENCHMARK(envelopeAttack);
@@ -304,19 +320,25 @@ int main(int argc, char** argv) {
             std::printf("%-56s %9.3f\n", label, r);
     };
     std::printf("\nRatios (CPU time / baseline CPU time, same run; medians when repeated)\n");
+    std::printf("Transforms in 256-bit vectors where the processor has them: %s\n",
+                pq::dft::wideVectorsAvailable() ? "yes" : "no");
+    const std::string tables = "bandTableBuilderBench/baseline:0",
+                      tablesSse2 = "bandTableBuilderBench/baseline:1";
 #if PQ_BENCH_FFTW
     const std::string f = "fftwBench/2048";
-    ratio("ten band tables of a new wave / F", "bandTableBuilderBench", f, 10.0);
+    ratio("ten band tables of a new wave / F", tables, f, 10.0);
     ratio("computeDft 2048 / F", "computeDftBench/2048", f, 2.0);
     ratio("computeDft 1000 / F", "computeDftBench/1000", f, 4.0);
+    ratio("  the same at the SSE2 baseline: ten band tables / F", tablesSse2, f, 10.0);
+    ratio("  computeDft 2048 / F", "baselineDftBench/2048", f, 2.0);
+    ratio("  computeDft 1000 / F", "baselineDftBench/1000", f, 4.0);
     ratio("computeDft 1000 / FFTW 1000", "computeDftBench/1000", "fftwBench/1000", 0.0);
     ratio("earlier band-table builder / F", "earlierBandTableBuilderBench", f, 0.0);
 #else
     std::printf("(FFTW not found by pkg-config: the ratios against F are left out)\n");
 #endif
-    ratio("band tables: builder / earlier builder", "bandTableBuilderBench", "earlierBandTableBuilderBench",
-          0.0);
-    ratio("band tables / computeDft 2048", "bandTableBuilderBench", "computeDftBench/2048", 0.0);
+    ratio("band tables: builder / earlier builder", tables, "earlierBandTableBuilderBench", 0.0);
+    ratio("band tables / computeDft 2048", tables, "computeDftBench/2048", 0.0);
     ratio("computeDft 2048 / plain O(n^2) DFT 2048", "computeDftBench/2048", "plainDftBench/2048", 0.0);
     ratio("computeDft 1000 / plain O(n^2) DFT 1000", "computeDftBench/1000", "plainDftBench/1000", 0.0);
     ratio("ArrayOsc Mix 7+7 voices / minimal voice loop", "oscillatorMix", "minimalVoiceLoop", 0.7);

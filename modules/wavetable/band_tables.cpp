@@ -299,8 +299,8 @@ void narrowTableInterleaved(const double* even, const double* odd, BandTable& ta
 
 } // namespace
 
-BandTableBuilder::BandTableBuilder()
-    : half_(kHalf), spectrumRe_(kHalf), spectrumIm_(kHalf), re_(kHalf), im_(kHalf), outRe_(kHalf),
+BandTableBuilder::BandTableBuilder(dft::Vectors vectors)
+    : half_(kHalf, vectors), spectrumRe_(kHalf), spectrumIm_(kHalf), re_(kHalf), im_(kHalf), outRe_(kHalf),
       outIm_(kHalf), tmpRe_(kHalf), tmpIm_(kHalf), sum_(kBandTableLength) {
     dft::unitCircle(kBandTableLength, cos_, sin_);
 }

@@ -81,7 +81,7 @@ struct BandTableStyle {
 // for the few lowest harmonics, a direct sum of them.
 class BandTableBuilder {
 public:
-    BandTableBuilder();
+    explicit BandTableBuilder(dft::Vectors vectors = dft::Vectors::Best);
     // `wave` (at least one sample) may be changed in place by the conditioning. Powers of two
     // up to 2048 are extended by doubling, other lengths resampled cyclically to 2048.
     // [audio thread: no allocation]

@@ -22,9 +22,15 @@ void unitCircle(size_t n, std::vector<double>& cosTable, std::vector<double>& si
 // The forward transform X[k] = sum x[j] e^(-2 pi i j k / n), unscaled, for one length whose
 // factors are 2, 3 and 5. The inverse is the same call with real and imaginary parts swapped
 // (it leaves n times the inverse transform).
+// Which vectors the passes run in: the best the processor offers (256-bit where it has them),
+// or the x86-64 baseline's 128-bit ones. Both give the same results to the last bit: every
+// lane performs the same operations in the same order.
+enum class Vectors { Best, Baseline };
+bool wideVectorsAvailable();
+
 class Plan {
 public:
-    explicit Plan(size_t n); // n must satisfy hasSmallFactors
+    explicit Plan(size_t n, Vectors vectors = Vectors::Best); // n must satisfy hasSmallFactors
     size_t size() const { return n_; }
 
     // Transforms src into dst using tmp as working room; each is a pair of sequences of
@@ -41,6 +47,7 @@ private:
         size_t twiddleOffset;
     };
     size_t n_;
+    bool wide_;
     std::vector<Stage> stages_;
     // Per stage, radix - 1 rows of `count` values: e^(-2 pi i p u stride / n) for row u - 1.
     std::vector<double> twiddleRe_, twiddleIm_;
