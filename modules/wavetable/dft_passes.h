@@ -57,6 +57,14 @@ template <class V> inline Cx<V> plusI(Cx<V> a, Cx<V> b) {
     return {a.re - b.im, a.im + b.re};
 }
 
+// v(t) multiplied by e^(-2 pi i t / 8), t = 1, 2, 3.
+template <class V> inline void rotateEighths(Cx<V>* v) {
+    const V r = V::splat(0.70710678118654752440); // 1 / sqrt 2
+    v[1] = {(v[1].re + v[1].im) * r, (v[1].im - v[1].re) * r};
+    v[2] = {v[2].im, V::splat(0.0) - v[2].re};
+    v[3] = {(v[3].im - v[3].re) * r, (V::splat(0.0) - v[3].re - v[3].im) * r};
+}
+
 // The R-point forward DFT of a[0 .. R-1], in place, in natural order.
 template <int R, class V> inline void butterfly(Cx<V>* a) {
     if constexpr (R == 2) {
@@ -80,15 +88,12 @@ template <int R, class V> inline void butterfly(Cx<V>* a) {
     } else if constexpr (R == 8) {
         // Halves first: u(t) = a(t) + a(t + 4), v(t) = (a(t) - a(t + 4)) e^(-2 pi i t / 8); the
         // even outputs are the 4-point transform of u, the odd ones that of v.
-        const V r = V::splat(0.70710678118654752440); // 1 / sqrt 2
         Cx<V> u[4], v[4];
         for (int t = 0; t < 4; ++t) {
             u[t] = a[t] + a[t + 4];
             v[t] = a[t] - a[t + 4];
         }
-        v[1] = {(v[1].re + v[1].im) * r, (v[1].im - v[1].re) * r};
-        v[2] = {v[2].im, V::splat(0.0) - v[2].re};
-        v[3] = {(v[3].im - v[3].re) * r, (V::splat(0.0) - v[3].re - v[3].im) * r};
+        rotateEighths(v);
         butterfly<4>(u);
         butterfly<4>(v);
         for (int k = 0; k < 4; ++k) {
@@ -162,19 +167,39 @@ void firstPass(const double* xr, const double* xi, double* yr, double* yi, size_
 template <int R, bool Twiddled, class V>
 inline void stridedAt(const double* xr, const double* xi, double* yr, double* yi, size_t s, size_t m,
                       size_t p, size_t q, const double* splatRe, const double* splatIm) {
+    const size_t base = q + s * R * p;
+    auto put = [&](int u, Cx<V> y) {
+        if (Twiddled && u > 0) {
+            const size_t i = 2 * (size_t(u - 1) * m + p);
+            y = y * Cx<V>{V::splatAt(splatRe + i), V::splatAt(splatIm + i)};
+        }
+        storeCx(yr, yi, base + s * size_t(u), y);
+    };
+    if constexpr (R == 8) {
+        // The even outputs are stored before the odd ones are formed, which keeps fewer
+        // values live at once.
+        Cx<V> u[4], v[4];
+        for (int t = 0; t < 4; ++t) {
+            const Cx<V> a = loadCx<V>(xr, xi, q + s * (p + size_t(t) * m));
+            const Cx<V> b = loadCx<V>(xr, xi, q + s * (p + size_t(t + 4) * m));
+            u[t] = a + b;
+            v[t] = a - b;
+        }
+        butterfly<4>(u);
+        for (int k = 0; k < 4; ++k)
+            put(2 * k, u[k]);
+        rotateEighths(v);
+        butterfly<4>(v);
+        for (int k = 0; k < 4; ++k)
+            put(2 * k + 1, v[k]);
+        return;
+    }
     Cx<V> a[R];
     for (int t = 0; t < R; ++t)
         a[t] = loadCx<V>(xr, xi, q + s * (p + size_t(t) * m));
     butterfly<R>(a);
-    const size_t base = q + s * R * p;
-    storeCx(yr, yi, base, a[0]);
-    for (int u = 1; u < R; ++u) {
-        if constexpr (Twiddled) {
-            const size_t i = 2 * (size_t(u - 1) * m + p);
-            a[u] = a[u] * Cx<V>{V::splatAt(splatRe + i), V::splatAt(splatIm + i)};
-        }
-        storeCx(yr, yi, base + s * size_t(u), a[u]);
-    }
+    for (int u = 0; u < R; ++u)
+        put(u, a[u]);
 }
 
 template <int R, bool Twiddled, class W>
