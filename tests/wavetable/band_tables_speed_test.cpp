@@ -2,6 +2,9 @@
 // kept plans: every length family, exact circle symmetry, repeated and concurrent use.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <new>
+
 #include <cmath>
 #include <complex>
 #include <cstdlib>
@@ -17,6 +20,25 @@
 #include "modules/wavetable/band_tables.h"
 #include "modules/wavetable/dft.h"
 #include "tests/wavetable/reference_band_tables.h"
+
+// Every allocation of this test program is counted, to show which calls make none. The
+// replacements stay out of line: inlined, the compiler would take malloc and free meeting new
+// and delete for a mismatch.
+namespace {
+std::atomic<size_t> allocations{0};
+}
+
+[[gnu::noinline]] void* operator new(size_t size) {
+    ++allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void operator delete(void* p) noexcept {
+    std::free(p);
+}
+[[gnu::noinline]] void operator delete(void* p, size_t) noexcept {
+    std::free(p);
+}
 
 namespace {
 
@@ -42,6 +64,8 @@ std::vector<float> squareWave(size_t n) {
         w[i] = i < n / 2 ? 0.8f : -0.6f;
     return w;
 }
+
+std::vector<double> noise(size_t n, unsigned seed);
 
 // The demo's wave A: the single-cycle saw file.
 std::vector<float> demoSaw() {
@@ -109,6 +133,29 @@ TEST(BandTableBuilder, EqualsTheEarlierBuilderOnEveryWaveAndStyle) {
                     worst = std::max(worst, double(std::fabs(got[j][k] - expected[j][k])));
             EXPECT_LE(worst, 1e-6) << name << (style.condition ? " conditioned" : " as it came");
         }
+    }
+}
+
+TEST(BandTableBuilder, BuildsWithoutAllocatingAndKeptTransformsRunWithoutAllocating) {
+    // The oscillator builds its tables on the audio thread: once made, the builder allocates
+    // nothing, whatever the wave's length and style.
+    pq::BandTableBuilder builder;
+    pq::BandTables tables;
+    std::vector<float> wave = noiseWave(512, 3), odd = noiseWave(1000, 4), one = {0.5f};
+    size_t before = allocations;
+    builder.build(wave, tables);
+    builder.build(odd, tables, {false, false});
+    builder.build(one, tables);
+    EXPECT_EQ(allocations, before);
+
+    // computeDft allocates on a length it has not kept, then no more.
+    for (size_t n : {2048, 1000, 97}) {
+        std::vector<double> re = noise(n, 1), im = noise(n, 2);
+        pq::computeDft(re, im);
+        before = allocations;
+        pq::computeDft(re, im);
+        pq::computeDft(im, re);
+        EXPECT_EQ(allocations, before) << n;
     }
 }
 
