@@ -314,10 +314,10 @@ int main(int argc, char** argv) {
         if (x < 0 || y <= 0) return;
         const double r = x / y;
         if (target > 0)
-            std::printf("%-56s %9.3f   target <= %-5g %s\n", label, r, target,
+            std::printf("%-56s %9.3g   target <= %-5g %s\n", label, r, target,
                         r <= target ? "met" : "MISSED");
         else
-            std::printf("%-56s %9.3f\n", label, r);
+            std::printf("%-56s %9.3g\n", label, r);
     };
     std::printf("\nRatios (CPU time / baseline CPU time, same run; medians when repeated)\n");
     std::printf("Transforms in 256-bit vectors where the processor has them: %s\n",
