@@ -310,6 +310,7 @@ BandTableBuilder::BandTableBuilder(dft::Vectors vectors)
 // from it: E[k] = (Z[k] + conj Z[1024 - k]) / 2, O[k] = (Z[k] - conj Z[1024 - k]) / 2i,
 // X[k] = E[k] + e^(-2 pi i k / 2048) O[k].
 void BandTableBuilder::forwardReal(const BandTable& source) {
+    zeroFrom_ = zeroTo_ = 0; // re_ and im_ are filled from the source
     for (size_t n = 0; n < kHalf; ++n) {
         re_[n] = source[2 * n];
         im_[n] = source[2 * n + 1];
@@ -346,15 +347,28 @@ void BandTableBuilder::inverseReal(size_t cutoff, BandTable& table) {
     const double* xi = spectrumIm_.data();
     merge(0, xr[0], 0.0, 0.0, 0.0); // Y[1024] is above every cut-off
     if (cutoff >= kHalf) {
+        zeroFrom_ = zeroTo_ = 0;
         for (size_t k = 1; k < kHalf; ++k)
             merge(k, 0.5 * xr[k], 0.5 * xi[k], 0.5 * xr[kHalf - k], 0.5 * xi[kHalf - k]);
     } else {
         // Below the cut-off only Y[k] is there, from 1024 - cut-off on only Y[1024 - k].
         for (size_t k = 1; k < cutoff; ++k)
             merge(k, 0.5 * xr[k], 0.5 * xi[k], 0.0, 0.0);
+        // Bins cutoff .. 1024 - cutoff are zero. Tables come with falling cut-offs, so only the
+        // part not cleared for the table before needs clearing.
         const size_t mirrored = kHalf - cutoff + 1;
-        std::fill(re_.begin() + std::ptrdiff_t(cutoff), re_.begin() + std::ptrdiff_t(mirrored), 0.0);
-        std::fill(im_.begin() + std::ptrdiff_t(cutoff), im_.begin() + std::ptrdiff_t(mirrored), 0.0);
+        auto clear = [&](size_t from, size_t to) {
+            std::fill(re_.begin() + std::ptrdiff_t(from), re_.begin() + std::ptrdiff_t(to), 0.0);
+            std::fill(im_.begin() + std::ptrdiff_t(from), im_.begin() + std::ptrdiff_t(to), 0.0);
+        };
+        if (zeroFrom_ < zeroTo_ && cutoff <= zeroFrom_ && zeroTo_ <= mirrored) {
+            clear(cutoff, zeroFrom_);
+            clear(zeroTo_, mirrored);
+        } else {
+            clear(cutoff, mirrored);
+        }
+        zeroFrom_ = cutoff;
+        zeroTo_ = mirrored;
         for (size_t k = mirrored; k < kHalf; ++k)
             merge(k, 0.0, 0.0, 0.5 * xr[kHalf - k], 0.5 * xi[kHalf - k]);
     }

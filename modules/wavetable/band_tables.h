@@ -99,6 +99,8 @@ private:
     std::vector<double> spectrumRe_, spectrumIm_;
     std::vector<double> re_, im_, outRe_, outIm_, tmpRe_, tmpIm_; // 1024 each
     std::vector<double> sum_;                                     // 2048
+    // re_ and im_ hold zeros from zeroFrom_ up to zeroTo_ (none when equal).
+    size_t zeroFrom_ = 0, zeroTo_ = 0;
 };
 
 // The ten tables of one wave, as the all-module oscillator builds them. Allocates a builder.
