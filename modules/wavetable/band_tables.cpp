@@ -333,27 +333,83 @@ void BandTableBuilder::forwardReal(const BandTable& source) {
 // and Y[2048 - k] = conj X[k] / 2 for 0 < k < cutoff. That real inverse is one 1024-point
 // transform: z = IDFT(A + iB) with A[k] = Y[k] + conj Y[1024 - k] and
 // B[k] = (Y[k] - conj Y[1024 - k]) e^(2 pi i k / 2048) gives x[2n] = Re z[n], x[2n+1] = Im z[n].
+namespace {
+
+// Bins k .. k + width - 1 of the merged sequence from a = Y[k] = X[k] / 2 (when Low) and
+// b = Y[1024 - k] (when High), stored swapped: re gets Im(A + iB) = Im A + Re B, im gets
+// Re(A + iB) = Re A - Im B, with A = Y[k] + conj Y[1024 - k] and
+// B = (Y[k] - conj Y[1024 - k]) e^(2 pi i k / 2048).
+template <class V, bool Low, bool High>
+inline void mergeAt(size_t k, const double* xr, const double* xi, const double* c, const double* s,
+                    double* re, double* im) {
+    const V half = V::splat(0.5), zero = V::splat(0.0);
+    V ar = zero, ai = zero, br = zero, bi = zero;
+    if constexpr (Low) {
+        ar = V::load(xr + k) * half;
+        ai = V::load(xi + k) * half;
+    }
+    if constexpr (High) {
+        const size_t mirror = kHalf - k - (V::width - 1);
+        br = reversed(V::load(xr + mirror)) * half;
+        bi = reversed(V::load(xi + mirror)) * half;
+    }
+    const V sr = ar + br, si = ai - bi; // Y[k] + conj Y[1024 - k]
+    const V dr = ar - br, di = ai + bi; // Y[k] - conj Y[1024 - k]
+    const V wr = V::load(c + k), wi = V::load(s + k);
+    (si + (dr * wr - di * wi)).store(re + k);
+    (sr - (dr * wi + di * wr)).store(im + k);
+}
+
+template <bool Low, bool High>
+void mergeRange(size_t from, size_t to, const double* xr, const double* xi, const double* c, const double* s,
+                double* re, double* im) {
+    size_t k = from;
+    for (; k + V2::width <= to; k += V2::width)
+        mergeAt<V2, Low, High>(k, xr, xi, c, s, re, im);
+    for (; k < to; ++k)
+        mergeAt<V1, Low, High>(k, xr, xi, c, s, re, im);
+}
+
+// sum[i] = X[0] + sum over 0 < k < C of Re(X[k] z^k), z = e^(2 pi i i / 2048), by Horner's
+// rule on z.
+template <size_t C, class V>
+inline void synthesiseAt(size_t i, const double* xr, const double* xi, const double* c, const double* s,
+                         double* sum) {
+    const V zr = V::load(c + i), zi = V::load(s + i);
+    V pr = V::splat(xr[C - 1]), pi = V::splat(xi[C - 1]);
+    for (size_t k = C - 1; k-- > 1;) {
+        const V r = pr * zr - pi * zi + V::splat(xr[k]);
+        pi = pr * zi + pi * zr + V::splat(xi[k]);
+        pr = r;
+    }
+    (pr * zr - pi * zi + V::splat(xr[0])).store(sum + i);
+}
+
+template <size_t C>
+void synthesiseAll(const double* xr, const double* xi, const double* c, const double* s, double* sum) {
+    size_t i = 0;
+    for (; i + V2::width <= kBandTableLength; i += V2::width)
+        synthesiseAt<C, V2>(i, xr, xi, c, s, sum);
+    for (; i < kBandTableLength; ++i)
+        synthesiseAt<C, V1>(i, xr, xi, c, s, sum);
+}
+
+} // namespace
+
 void BandTableBuilder::inverseReal(size_t cutoff, BandTable& table) {
-    // One bin of the merged sequence from a = Y[k] and b = Y[1024 - k].
-    auto merge = [&](size_t k, double ar, double ai, double br, double bi) {
-        const double sr = ar + br, si = ai - bi; // Y[k] + conj Y[1024 - k]
-        const double dr = ar - br, di = ai + bi; // Y[k] - conj Y[1024 - k]
-        const double wr = cos_[k], wi = sin_[k];
-        // Stored swapped: the forward transform of (im, re) is the inverse.
-        re_[k] = si + (dr * wr - di * wi); // Im(A + iB) = Im A + Re B
-        im_[k] = sr - (dr * wi + di * wr); // Re(A + iB) = Re A - Im B
-    };
     const double* xr = spectrumRe_.data();
     const double* xi = spectrumIm_.data();
-    merge(0, xr[0], 0.0, 0.0, 0.0); // Y[1024] is above every cut-off
+    const double* c = cos_.data();
+    const double* s = sin_.data();
+    // Bin 0: Y[0] = X[0], which is real; Y[1024] is above every cut-off.
+    re_[0] = 0.0 + (xr[0] * c[0] - 0.0 * s[0]);
+    im_[0] = xr[0] - (xr[0] * s[0] + 0.0 * c[0]);
     if (cutoff >= kHalf) {
         zeroFrom_ = zeroTo_ = 0;
-        for (size_t k = 1; k < kHalf; ++k)
-            merge(k, 0.5 * xr[k], 0.5 * xi[k], 0.5 * xr[kHalf - k], 0.5 * xi[kHalf - k]);
+        mergeRange<true, true>(1, kHalf, xr, xi, c, s, re_.data(), im_.data());
     } else {
         // Below the cut-off only Y[k] is there, from 1024 - cut-off on only Y[1024 - k].
-        for (size_t k = 1; k < cutoff; ++k)
-            merge(k, 0.5 * xr[k], 0.5 * xi[k], 0.0, 0.0);
+        mergeRange<true, false>(1, cutoff, xr, xi, c, s, re_.data(), im_.data());
         // Bins cutoff .. 1024 - cutoff are zero. Tables come with falling cut-offs, so only the
         // part not cleared for the table before needs clearing.
         const size_t mirrored = kHalf - cutoff + 1;
@@ -369,35 +425,19 @@ void BandTableBuilder::inverseReal(size_t cutoff, BandTable& table) {
         }
         zeroFrom_ = cutoff;
         zeroTo_ = mirrored;
-        for (size_t k = mirrored; k < kHalf; ++k)
-            merge(k, 0.0, 0.0, 0.5 * xr[kHalf - k], 0.5 * xi[kHalf - k]);
+        mergeRange<false, true>(mirrored, kHalf, xr, xi, c, s, re_.data(), im_.data());
     }
     // Swapped in and out: outIm_ receives the real parts, outRe_ the imaginary parts.
     half_.forward(re_.data(), im_.data(), outRe_.data(), outIm_.data(), tmpRe_.data(), tmpIm_.data());
     narrowTableInterleaved(outIm_.data(), outRe_.data(), table);
 }
 
-// x[n] = X[0] + sum over 0 < k < cutoff of Re(X[k] z^k), z = e^(2 pi i n / 2048), by Horner's
-// rule on z.
 void BandTableBuilder::synthesise(size_t cutoff, BandTable& table) {
-    constexpr size_t n = kBandTableLength;
-    const double* xr = spectrumRe_.data();
-    const double* xi = spectrumIm_.data();
-    auto at = [&]<class V>(size_t i, V) {
-        const V zr = V::load(cos_.data() + i), zi = V::load(sin_.data() + i);
-        V pr = V::splat(xr[cutoff - 1]), pi = V::splat(xi[cutoff - 1]);
-        for (size_t k = cutoff - 1; k-- > 1;) {
-            const V r = pr * zr - pi * zi + V::splat(xr[k]);
-            pi = pr * zi + pi * zr + V::splat(xi[k]);
-            pr = r;
-        }
-        (pr * zr - pi * zi + V::splat(xr[0])).store(sum_.data() + i);
-    };
-    size_t i = 0;
-    for (; i + V2::width <= n; i += V2::width)
-        at(i, V2{});
-    for (; i < n; ++i)
-        at(i, V1{});
+    static_assert(kDirectCutoff == 4, "the cut-offs summed directly are 2 and 4");
+    if (cutoff == 2)
+        synthesiseAll<2>(spectrumRe_.data(), spectrumIm_.data(), cos_.data(), sin_.data(), sum_.data());
+    else
+        synthesiseAll<4>(spectrumRe_.data(), spectrumIm_.data(), cos_.data(), sin_.data(), sum_.data());
     narrowTable(sum_.data(), table);
 }
 

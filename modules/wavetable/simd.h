@@ -40,6 +40,10 @@ inline V1 operator-(V1 a, V1 b) {
 inline V1 operator*(V1 a, V1 b) {
     return {a.v * b.v};
 }
+// The lanes in reverse order.
+inline V1 reversed(V1 a) {
+    return a;
+}
 
 #if PQ_SIMD_SSE2
 struct V2 {
@@ -60,6 +64,9 @@ inline V2 operator+(V2 a, V2 b) {
 // (a0, b0) and (a1, b1).
 inline V2 lowLanes(V2 a, V2 b) {
     return {_mm_unpacklo_pd(a.v, b.v)};
+}
+inline V2 reversed(V2 a) {
+    return {_mm_shuffle_pd(a.v, a.v, 1)};
 }
 inline V2 highLanes(V2 a, V2 b) {
     return {_mm_unpackhi_pd(a.v, b.v)};
@@ -85,6 +92,9 @@ inline V2 operator+(V2 x, V2 y) {
 }
 inline V2 lowLanes(V2 x, V2 y) {
     return {x.a, y.a};
+}
+inline V2 reversed(V2 x) {
+    return {x.b, x.a};
 }
 inline V2 highLanes(V2 x, V2 y) {
     return {x.b, y.b};
