@@ -28,15 +28,15 @@ enum class Outcome {
 using FitFn = void (*)(std::span<float>);
 
 struct CommandContext {
-    std::span<float> w;              // the selected wave, s samples (s = n)
-    float length = 0.0f;             // L, the Wave Length value (at most kMaxSampleCount)
-    int32_t n = 0;                   // sampleCount
-    int32_t lastIndex = -1;          // n - 1
-    float N = 0.0f;                  // parameter pin N
-    float A = 0.0f;                  // parameter pin A
+    std::span<float> w;     // the selected wave, s samples (s = n)
+    float length = 0.0f;    // L, the Wave Length value (at most kMaxSampleCount)
+    int32_t n = 0;          // sampleCount
+    int32_t lastIndex = -1; // n - 1
+    float N = 0.0f;         // parameter pin N
+    float A = 0.0f;         // parameter pin A
     std::span<const float> clipboard;
-    Wave* out = nullptr;             // scratch sequence for the commands that commit `out`
-    FitFn fit = fitToRange;          // the normalisation the commands call "fit"
+    Wave* out = nullptr;    // scratch sequence for the commands that commit `out`
+    FitFn fit = fitToRange; // the normalisation the commands call "fit"
     FitFn fitIfOut = fitIfOutOfRange;
 };
 
@@ -69,8 +69,8 @@ Outcome nthHarmonic(CommandContext&);
 Outcome nthRandovertone(CommandContext&);
 Outcome randomWave(CommandContext&);
 Outcome randomLines(CommandContext&);
-Outcome randomSegment(CommandContext&);    // orientation random(3)
-Outcome randomSegment4(CommandContext&);   // orientation random(4): 3 keeps the segment
+Outcome randomSegment(CommandContext&);  // orientation random(3)
+Outcome randomSegment4(CommandContext&); // orientation random(4): 3 keeps the segment
 Outcome randNSegments(CommandContext&);
 Outcome binaryNoise(CommandContext&);
 Outcome exponentialDown(CommandContext&);
@@ -150,10 +150,13 @@ inline void addPartial(const CommandContext& c, float r, float a) {
 }
 
 inline void zero(std::span<float> w) {
-    for (float& x : w) x = 0.0f;
+    for (float& x : w)
+        x = 0.0f;
 }
 
-inline bool clipboardFits(const CommandContext& c) { return c.clipboard.size() == c.w.size(); }
+inline bool clipboardFits(const CommandContext& c) {
+    return c.clipboard.size() == c.w.size();
+}
 
 } // namespace detail
 

@@ -94,6 +94,8 @@ public:
     // Sets the selected wave pin to the first n samples of `wave`.
     void sendWave(const Wave& wave);
     void undo();
+    // Keeps the selected wave in its undo buffer: the undo point of a pointer stroke.
+    void keepUndo();
 
     float lengthValue() const { return length_; }
     int32_t sampleCount() const { return sampleCount_; }
