@@ -16,11 +16,16 @@
 // GUI modules (subtype 1 or 2) take values on any pin, and their values travel to connected
 // GUI pins at once and to audio-module inputs as value events in the next block. Pointer
 // events and face pictures happen at the end of the block that holds their time (a face
-// without a time is painted at the end); face files lie beside the rendered WAV.
+// without a time is painted at the end); face files lie beside the rendered WAV. A face that
+// pointer events reach is laid out from the start at the size of its first picture (256 x 100
+// without one).
 //
 // A library is a deliverable's name (looked up in the plug-in directory) or a path to a .so
 // relative to the patch file. Blob values are a list of samples, { "samples": [...] }, or
 // { "wav": "file.wav" } (a single-cycle wave read from the file's first channel).
+//
+// A selection list of a GUI module (the wave editor's Generate and Modify) takes its entry's
+// index or the entry's text: { "time": 0.1, "pin": "editor.Generate", "value": "RAMP UP" }.
 #pragma once
 
 #include <cstdint>
@@ -74,6 +79,20 @@ struct PatchFace {
     std::string file;
 };
 
+// A selection list's entry named by its text (an integer pin such as the wave editor's
+// Generate, whose entries are the comma-separated items of a text pin the module sets). The
+// host turns the text into the entry's index when it delivers the value, from the list the
+// module shows at that moment.
+struct PatchSelection {
+    int64_t sample; // the first block's start for an initial value
+    size_t module;
+    const PinInfo* pin;
+    const PinInfo* list;
+    std::string entry;
+    std::string place; // where the patch names it, for messages
+    bool initial;      // an initial value rather than a timed event
+};
+
 struct Patch {
     std::filesystem::path file;
     float sampleRate = 48000.0f;
@@ -83,9 +102,17 @@ struct Patch {
     std::vector<PatchConnection> connections;
     std::vector<PatchEvent> events; // sorted by sample, stable
     std::vector<PinRef> outputs;
-    std::vector<PatchPointer> pointer; // sorted by sample, stable
-    std::vector<PatchFace> faces;      // sorted by sample, stable
+    std::vector<PatchPointer> pointer;      // sorted by sample, stable
+    std::vector<PatchFace> faces;           // sorted by sample, stable
+    std::vector<PatchSelection> selections; // sorted by sample, stable
 };
+
+// The text pin that lists the entries of selection pin `pin`, or null when it is no
+// selection list.
+const PinInfo* selectionListOf(const ModuleInfo& module, const PinInfo& pin);
+// The index of `entry` among the comma-separated items of `list` (spaces around items and
+// letter case do not count; "----" separators are counted but never chosen), or -1.
+int32_t selectionIndex(const std::u16string& list, const std::string& entry);
 
 // Reads and checks a patch. Throws HostError naming the file and the place of the fault.
 // `pluginDir` is where deliverables named without a path are found.

@@ -1,8 +1,10 @@
 // pqhost: the substitute host's command line.
 //
 //   pqhost info <library>                 SDK version and text, and every catalogued module it creates
-//   pqhost render <patch.json> -o <file.wav> [--plugins <dir>]
-//                                         renders a patch's outputs to a 32-bit float WAV file
+//   pqhost render <patch.json> -o <file.wav> [--plugins <dir>] [--save <patch.json>]
+//                [--export-waves <dir>]   renders a patch's outputs to a 32-bit float WAV file;
+//                                         --save writes the patch as it stands at the end,
+//                                         --export-waves the GUI modules' waves as WAV files
 //   pqhost validate <library> [--seed N] [--rounds N] [--timeout S]
 //                                         drives every module with good and hostile input, each in
 //                                         a process of its own; a crash is reported with its seed
@@ -19,14 +21,17 @@
 #include "host/module_description.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
+#include "host/patch_save.h"
 #include "host/plugin_library.h"
 #include "host/validate.h"
 
 namespace {
 
-const char* kUsage = "usage: pqhost info <library.so>\n"
-                     "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>]\n"
-                     "       pqhost validate <library.so> [--seed N] [--rounds N] [--timeout S]\n";
+const char* kUsage =
+    "usage: pqhost info <library.so>\n"
+    "       pqhost render <patch.json> -o <out.wav> [--plugins <dir>] [--save <patch.json>]\n"
+    "                     [--export-waves <dir>]\n"
+    "       pqhost validate <library.so> [--seed N] [--rounds N] [--timeout S]\n";
 
 // A whole number from the command line, or a clear error.
 long wholeArgument(const std::string& option, const std::string& text, long low, long high) {
@@ -80,11 +85,15 @@ std::filesystem::path defaultPluginDir() {
 }
 
 int render(const std::vector<std::string>& args) {
-    std::string patchFile, outFile;
+    std::string patchFile, outFile, saveFile, waveDir;
     std::filesystem::path pluginDir = defaultPluginDir();
     for (size_t i = 0; i < args.size(); ++i) {
         if (args[i] == "-o" && i + 1 < args.size())
             outFile = args[++i];
+        else if (args[i] == "--save" && i + 1 < args.size())
+            saveFile = args[++i];
+        else if (args[i] == "--export-waves" && i + 1 < args.size())
+            waveDir = args[++i];
         else if (args[i] == "--plugins" && i + 1 < args.size())
             pluginDir = args[++i];
         else if (patchFile.empty() && !args[i].empty() && args[i][0] != '-')
@@ -99,6 +108,7 @@ int render(const std::vector<std::string>& args) {
         throw pqhost::HostError("render: cannot write " + outFile + ": a directory");
     if (std::filesystem::equivalent(patchFile, outFile, error))
         throw pqhost::HostError("render: " + outFile + " is the patch file itself");
+    pqhost::checkSaveTargets(patchFile, outFile, saveFile, waveDir);
     const pqhost::Patch patch = pqhost::loadPatch(patchFile, pluginDir);
     if (patch.outputs.empty())
         throw pqhost::HostError(patchFile + ": output: the patch names no audio output to render");
@@ -127,6 +137,13 @@ int render(const std::vector<std::string>& args) {
         const pqhost::FaceImage& image = runner.faces()[i].second;
         std::printf("  face %s (%dx%d)\n", written[i + 1].c_str(), image.width, image.height);
     }
+    if (!saveFile.empty()) {
+        pqhost::writeSavedPatch(saveFile, patch, runner);
+        std::printf("  saved patch %s\n", saveFile.c_str());
+    }
+    if (!waveDir.empty())
+        for (const std::string& wave : pqhost::exportWaves(waveDir, patch, runner))
+            std::printf("  wave %s\n", wave.c_str());
     return 0;
 }
 

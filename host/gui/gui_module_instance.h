@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -88,12 +89,17 @@ public:
 
     // Every value the module has set, in order.
     const std::vector<GuiPinValue>& sent() const { return sent_; }
+    // The value pin `pinId` holds now: the last one handed to it that the module took (host
+    // deliveries and the reports of its own values alike), or null when none was.
+    const std::vector<uint8_t>* pinValue(int32_t pinId) const;
 
     // Whether the module offers IMpGraphics (a face).
     bool hasFace() const { return graphics_ != nullptr; }
     // measure and arrange; without a face measure answers `available` and arrange does nothing.
     gmpi_gui_api::Size measure(gmpi_gui_api::Size available);
     void arrange(const gmpi_gui_api::Rect& rect);
+    // Whether arrange has laid the face out yet.
+    bool arranged() const { return arranged_; }
     // Pointer events in face coordinates; flags carry kPointerFlagShift (0x10000) for Shift.
     // Answer the module's result (kMpNoSupport without a face).
     int32_t pointerDown(int32_t flags, gmpi_gui_api::Point point);
@@ -113,6 +119,7 @@ private:
     // Runs `call` on the module unless it is busy, then hands over what has queued up.
     template <class Call> int32_t guarded(Call call);
     void drain();
+    void keepValue(int32_t pinId, const void* data, int32_t size);
 
     struct Pending {
         int32_t pinId;
@@ -126,9 +133,11 @@ private:
     gmpi_gui_api::IMpGraphics* graphics_ = nullptr;
     ValueCallback callback_;
     std::vector<GuiPinValue> sent_;
-    std::deque<Pending> inbound_;  // deliveries and reports for the module
-    std::deque<Pending> outbound_; // values for the callback
+    std::map<int32_t, std::vector<uint8_t>> values_; // what each pin holds
+    std::deque<Pending> inbound_;                    // deliveries and reports for the module
+    std::deque<Pending> outbound_;                   // values for the callback
     bool busy_ = false;
+    bool arranged_ = false;
 };
 
 } // namespace pqhost
