@@ -230,26 +230,31 @@ int32_t waveEditor::onPointerMove(int32_t flags, Point point) {
     Wave& w = model_.selectedWave();
     if (viewHeight_ > 1 && !std::isnan(point.y)) {
         const float scale = 1.0f / static_cast<float>(viewHeight_ - 1);
+        bool changed = false;
         if (i >= 0 && static_cast<size_t>(i) < w.size()) {
             const float row = std::trunc(point.y);
             float value = 0.5f - point.y * scale;
             if (row < 0.0f) value = 0.5f;
             if (row > static_cast<float>(viewHeight_ - 1)) value = -0.5f;
             w[static_cast<size_t>(i)] = value;
-            model_.sendWave(w);
+            changed = true;
             if (shiftHeld(flags)) {
                 lineEndIndex_ = i;
                 lineEndValue_ = value;
             }
         }
         // A fast move to the right skips samples: the one after the pointer of two events ago
-        // takes the present value; it travels with the next send.
+        // takes the present value. It goes out with this event's send: the host's report of
+        // a send that lacked it would otherwise overwrite it before any later send.
         const int64_t gapTarget = int64_t(gapIndex_) + 1;
         const float gapValue = 0.5f - point.y * scale;
         if (int64_t(previousPointerIndex_) - int64_t(gapIndex_) > 1 && gapTarget > 0 &&
             gapTarget < model_.lastIndex() && static_cast<size_t>(gapTarget) < w.size() &&
-            std::isfinite(gapValue))
+            std::isfinite(gapValue)) {
             w[static_cast<size_t>(gapTarget)] = gapValue;
+            changed = true;
+        }
+        if (changed) model_.sendWave(w);
     }
     gapIndex_ = previousPointerIndex_;
     invalidateFace();
