@@ -136,10 +136,11 @@ inline int64_t truncSat(double x) {
     return static_cast<int64_t>(x);
 }
 
-// Largest harmonic number the additive commands build: the partials up to n/2, or more on
-// short waves, within a bound that keeps a wild N or A from stalling the editor.
+// Largest harmonic number the additive commands build: the partials up to n/2, and on short
+// waves up to 1024 (the menus' parameters reach harmonic 100), so that a wild N or A cannot
+// stall the editor.
 inline int64_t partialLimit(int32_t n) {
-    return std::max<int64_t>(n / 2, (int64_t{1} << 27) / std::max<int64_t>(n, 1));
+    return std::max<int64_t>(n / 2, 1024);
 }
 
 // w[j] += sin((j / L) * (r * 2pi)) * a for every sample.
