@@ -25,8 +25,6 @@ enum class Outcome {
     undo,      // wave := its undo buffer, then commit
 };
 
-using FitFn = void (*)(std::span<float>);
-
 struct CommandContext {
     std::span<float> w;     // the selected wave, s samples (s = n)
     float length = 0.0f;    // L, the Wave Length value (at most kMaxSampleCount)
@@ -85,6 +83,10 @@ Outcome flat(CommandContext&);
 namespace mod {
 Outcome addHarmonic(CommandContext&);
 Outcome addSine(CommandContext&);
+// ADD SINE with the value written into the imaginary part of bin trunc(N) given by
+// `binValue` (which sees the forward transform's imaginary parts).
+using BinValueFn = double (*)(const CommandContext&, std::span<const double> imag);
+Outcome addSineWith(CommandContext&, BinValueFn binValue);
 Outcome addNoise(CommandContext&);
 Outcome addCopy(CommandContext&);
 Outcome multiplyByCopy(CommandContext&);

@@ -172,46 +172,41 @@ void WaveModel::undo() {
     commitWave(restored);
 }
 
-namespace {
-
-// Runs one command on the selected wave. A result holding a NaN or infinite sample is
-// dropped: the wave is restored and nothing is sent.
-template <typename Model>
-void runCommand(Model& model, const CommandEntry& entry, CommandContext& context, Wave& wave) {
-    if (entry.run == nullptr) return;
+void WaveModel::runEntry(const CommandEntry& entry, float n, float a, FitFn fit, FitFn fitIfOut) {
+    if (entry.run == nullptr || sampleCount_ <= 0) return;
+    Wave& wave = selectedWave();
+    CommandContext context{wave, length_,    sampleCount_, lastIndex_, n,
+                           a,    clipboard_, &scratch_,    fit,        fitIfOut};
     const Wave before = wave;
-    const Outcome outcome = entry.run(context);
-    switch (outcome) {
+    switch (entry.run(context)) {
     case Outcome::nothing:
         wave = before;
         break;
     case Outcome::commit:
         if (allFinite(wave)) {
             const Wave result = wave;
-            model.commitWave(result);
+            commitWave(result);
         } else {
             wave = before;
         }
         break;
     case Outcome::commitOut:
         wave = before;
-        if (allFinite(*context.out)) {
-            const Wave result = *context.out;
-            model.commitWave(result);
+        if (allFinite(scratch_)) {
+            const Wave result = scratch_;
+            commitWave(result);
         }
         break;
     case Outcome::copy:
         wave = before;
-        model.copy();
+        copy();
         break;
     case Outcome::undo:
         wave = before;
-        model.undo();
+        undo();
         break;
     }
 }
-
-} // namespace
 
 void WaveModel::runGenerator(int32_t index, float n, float a) {
     int32_t g = index;
@@ -219,10 +214,7 @@ void WaveModel::runGenerator(int32_t index, float n, float a) {
     generatorStarted_ = true;
     if (g == -1) return;
     if (g < 0 || g >= static_cast<int32_t>(kGeneratorCount)) g = static_cast<int32_t>(kGeneratorCount) - 1;
-    if (sampleCount_ <= 0) return;
-    Wave& w = selectedWave();
-    CommandContext context{w, length_, sampleCount_, lastIndex_, n, a, clipboard_, &scratch_};
-    runCommand(*this, kGenerators[static_cast<size_t>(g)], context, w);
+    runEntry(kGenerators[static_cast<size_t>(g)], n, a);
 }
 
 void WaveModel::runModifier(int32_t index, float n, float a) {
@@ -230,10 +222,7 @@ void WaveModel::runModifier(int32_t index, float n, float a) {
     if (m < 0 && !modifierStarted_) m = 0;
     modifierStarted_ = true;
     if (m < 0 || m >= static_cast<int32_t>(kModifierCount)) return;
-    if (sampleCount_ <= 0) return;
-    Wave& w = selectedWave();
-    CommandContext context{w, length_, sampleCount_, lastIndex_, n, a, clipboard_, &scratch_};
-    runCommand(*this, kModifiers[static_cast<size_t>(m)], context, w);
+    runEntry(kModifiers[static_cast<size_t>(m)], n, a);
 }
 
 } // namespace pq::waveeditor

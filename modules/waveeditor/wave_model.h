@@ -67,6 +67,9 @@ void rotateWave(std::span<float> wave, int64_t k, int64_t limit);
 // space; an empty text or too few words give "Wave1".."Wave4" by index.
 std::string waveNameFor(std::string_view names, int32_t select);
 
+struct CommandEntry;
+using FitFn = void (*)(std::span<float>);
+
 class WaveModel {
 public:
     // Seeds the random source from the clock, as every editor construction does.
@@ -89,6 +92,10 @@ public:
     void paste(bool on);
     void runGenerator(int32_t index, float n, float a);
     void runModifier(int32_t index, float n, float a);
+    // Runs one command of any menu on the selected wave, with the normalisations it calls
+    // "fit" and "fit if out of range". A result holding a NaN or infinite sample is dropped.
+    void runEntry(const CommandEntry& entry, float n, float a, FitFn fit = fitToRange,
+                  FitFn fitIfOut = fitIfOutOfRange);
     // Saves the selected pin's current wave for Undo, then sends `wave`.
     void commitWave(const Wave& wave);
     // Sets the selected wave pin to the first n samples of `wave`.

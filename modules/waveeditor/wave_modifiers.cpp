@@ -128,7 +128,7 @@ Outcome addHarmonic(CommandContext& c) {
     return Outcome::commitOut;
 }
 
-Outcome addSine(CommandContext& c) {
+Outcome addSineWith(CommandContext& c, BinValueFn binValue) {
     if (!(c.A > 0.0f) || !(c.N > 0.0f)) return Outcome::nothing;
     const bool silent = std::all_of(c.w.begin(), c.w.end(), [](float x) { return x == 0.0f; });
     if (silent) {
@@ -139,12 +139,18 @@ Outcome addSine(CommandContext& c) {
         const int64_t bin = truncSat(c.N);
         const bool done = throughSpectrum(c, [&](std::vector<double>&, std::vector<double>& im) {
             // A bin at or beyond the transform's length does not exist.
-            if (bin < static_cast<int64_t>(im.size())) im[static_cast<size_t>(bin)] = c.A * 256.0f;
+            if (bin < static_cast<int64_t>(im.size())) im[static_cast<size_t>(bin)] = binValue(c, im);
         });
         if (!done) return Outcome::nothing;
     }
     c.fitIfOut(c.w);
     return Outcome::commit;
+}
+
+Outcome addSine(CommandContext& c) {
+    return addSineWith(c, [](const CommandContext& context, std::span<const double>) {
+        return static_cast<double>(context.A * 256.0f);
+    });
 }
 
 Outcome addNoise(CommandContext& c) {
