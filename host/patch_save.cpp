@@ -15,7 +15,7 @@
 namespace pqhost {
 namespace {
 
-using nlohmann::json;
+using json = nlohmann::ordered_json;
 namespace fs = std::filesystem;
 
 // Pins that run a command each time the host sets them; their last value is no state.
