@@ -118,6 +118,27 @@ TEST_F(EditorPatches, ExportedWavesLoadBackIntoAnEditor) {
                 ::testing::ThrowsMessage<pqhost::HostError>(::testing::HasSubstr("not a directory")));
 }
 
+// The example of four waves: three generated, one loaded from a WAV file and band-limited,
+// each reaching its oscillator, which morphs between two of them.
+TEST_F(EditorPatches, WaveMorphExampleFillsFourWaves) {
+    const pqhost::Patch patch =
+        pqhost::loadPatch(std::string(PQ_SOURCE_DIR) + "/examples/wave_morph.json", PQ_PLUGIN_DIR);
+    pqhost::PatchRunner runner(patch);
+    runner.run();
+    const pqhost::GuiModuleInstance* editor = runner.guiModule("waves");
+    std::set<std::vector<float>> waves;
+    for (int32_t pin = 4; pin < 8; ++pin) {
+        const std::vector<float> wave = samples(editor->pinValue(pin));
+        EXPECT_EQ(wave.size(), 2048u) << pin;
+        EXPECT_GT(*std::max_element(wave.begin(), wave.end()), 0.4f) << pin;
+        waves.insert(wave);
+    }
+    EXPECT_EQ(waves.size(), 4u);
+    for (const std::vector<float>& channel : runner.channels())
+        EXPECT_GT(*std::max_element(channel.end() - 4800, channel.end()), 0.2f);
+    EXPECT_EQ(runner.faces().size(), 4u);
+}
+
 TEST_F(EditorPatches, EntriesNamedByTextMustBeInTheList) {
     const auto patchWith = [&](const std::string& entry) {
         return write("p.json", R"({"length": 0.01, "modules": [{"name": "ed", "library": "pq_Modules",
