@@ -63,8 +63,11 @@ void frequencyModulate(const CommandContext& c, float amount, Wave& out) {
     }
 }
 
-// Forward transform of the wave, `change` on the spectrum, back transform scaled by 1/n.
-template <typename Change> bool throughSpectrum(CommandContext& c, Change change) {
+// Forward transform of the wave, `change` on the spectrum, back transform divided by n (or
+// multiplied by 1/n, a rounding apart, as BANDLIMIT scales it).
+enum class Scaling { divide, multiply };
+
+template <typename Change> bool throughSpectrum(CommandContext& c, Scaling scaling, Change change) {
     const size_t n = static_cast<size_t>(c.n);
     std::vector<double> re(c.w.begin(), c.w.end());
     std::vector<double> im(n, 0.0);
@@ -75,9 +78,10 @@ template <typename Change> bool throughSpectrum(CommandContext& c, Change change
     } catch (const SpectralError&) {
         return false;
     }
-    const double scale = 1.0 / static_cast<double>(n);
+    const double count = static_cast<double>(n);
+    const double scale = 1.0 / count;
     for (size_t j = 0; j < c.w.size(); ++j)
-        c.w[j] = static_cast<float>(re[j] * scale);
+        c.w[j] = static_cast<float>(scaling == Scaling::divide ? re[j] / count : re[j] * scale);
     return true;
 }
 
@@ -118,7 +122,9 @@ Outcome addHarmonic(CommandContext& c) {
     out.assign(s, 0.0f);
     float pos = 0.0f;
     for (size_t i = 0; i < s; ++i) {
-        if (pos >= static_cast<float>(c.n)) pos = wrapDown(pos, static_cast<float>(c.n) - 1.0f, last);
+        if (pos >= static_cast<float>(c.n))
+            pos =
+                last > 0.0f ? pos - (std::floor((pos - static_cast<float>(c.n)) / last) + 1.0f) * last : 0.0f;
         // A negative N reads backwards, wrapped by the same period.
         if (pos < 0.0f) pos = last > 0.0f ? pos + std::ceil(-pos / last) * last : 0.0f;
         const float x = c.w[i];
@@ -137,10 +143,11 @@ Outcome addSineWith(CommandContext& c, BinValueFn binValue) {
             c.w[j] = std::sin((static_cast<float>(j) / c.length) * omega) * 0.5f * c.A;
     } else {
         const int64_t bin = truncSat(c.N);
-        const bool done = throughSpectrum(c, [&](std::vector<double>&, std::vector<double>& im) {
-            // A bin at or beyond the transform's length does not exist.
-            if (bin < static_cast<int64_t>(im.size())) im[static_cast<size_t>(bin)] = binValue(c, im);
-        });
+        const bool done =
+            throughSpectrum(c, Scaling::divide, [&](std::vector<double>&, std::vector<double>& im) {
+                // A bin at or beyond the transform's length does not exist.
+                if (bin < static_cast<int64_t>(im.size())) im[static_cast<size_t>(bin)] = binValue(c, im);
+            });
         if (!done) return Outcome::nothing;
     }
     c.fitIfOut(c.w);
@@ -376,14 +383,15 @@ Outcome removeDc(CommandContext& c) {
 
 Outcome bandlimit(CommandContext& c) {
     const double kept = std::trunc(std::pow(2.0, static_cast<double>(truncSat(c.A * 10.0f))));
-    const bool done = throughSpectrum(c, [kept](std::vector<double>& re, std::vector<double>& im) {
-        for (size_t i = 0; i < re.size(); ++i) {
-            if (static_cast<double>(i) >= kept) {
-                re[i] = 0.0;
-                im[i] = 0.0;
+    const bool done =
+        throughSpectrum(c, Scaling::multiply, [kept](std::vector<double>& re, std::vector<double>& im) {
+            for (size_t i = 0; i < re.size(); ++i) {
+                if (static_cast<double>(i) >= kept) {
+                    re[i] = 0.0;
+                    im[i] = 0.0;
+                }
             }
-        }
-    });
+        });
     if (!done) return Outcome::nothing;
     c.fit(c.w);
     return Outcome::commit;

@@ -113,6 +113,8 @@ const Case kCases[] = {
     {"SYMMETRIZE", false, 0, 0, kRamp8, {}, {-.35f, -.15f, .05f, .25f, .25f, .05f, -.15f, -.35f}},
     {"ADD HARMONIC [N]", false, 2, 1, kRamp8, {}, {-.35f, -.15f, .05f, .25f, -.25f, -.05f, .15f, .35f}},
     {"ADD HARMONIC [N]", false, 2, 0, kRamp8, {}, kRamp8},
+    // Positions 0, 2.5, 5, 7.5, then back by 7 each time they reach 8.
+    {"ADD HARMONIC [N]", false, 2.5f, 1, kRamp8, {}, {-.35f, -.15f, .15f, .35f, -.05f, .15f, -.25f, -.05f}},
     // Mean 0.25: (x - 0.25) * 2/3.
     {"REMOVE DC", false, 0, 0, {0.5f, 0.5f, -0.5f, 0.5f}, {}, {1 / 6.f, 1 / 6.f, -0.5f, 1 / 6.f}},
     {"REMOVE DC", false, 0, 0, {0.5f, -0.5f}, {}, {0.5f, -0.5f}},
