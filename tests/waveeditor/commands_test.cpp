@@ -78,6 +78,15 @@ const Case kCases[] = {
      {},
      {},
      {.5f, .5f, .5f, .5f, .5f, 1 / 12.f - .5f, 1 / 12.f - .5f, 1 / 12.f - .5f}},
+    // "1" before "4" is note 0, then 4, then "10" is 10.
+    {" ARP [N] NOTES",
+     true,
+     1410,
+     0,
+     {},
+     {},
+     {-.5f, -.5f, -.5f, -.5f, -.5f, 4 / 12.f - .5f, 4 / 12.f - .5f, 4 / 12.f - .5f, 4 / 12.f - .5f,
+      4 / 12.f - .5f, 10 / 12.f - .5f, 10 / 12.f - .5f}},
     // x^1 falling from 1 in steps of 1/8, then moved down by 0.5.
     {"EXPONENTIAL DOWN [A]", true, 0, 0, {}, {}, {0.5f, 0.375f, 0.25f, 0.125f, 0, -0.125f, -0.25f, -0.375f}},
     {"LOGARITHMIC UP [A]", true, 0, 0, {}, {}, {-0.5f, -0.375f, -0.25f, -0.125f, 0, 0.125f, 0.25f, 0.375f}},
