@@ -145,7 +145,8 @@ void WaveModel::paste(bool on) {
 void WaveModel::sendWave(const Wave& wave) {
     const size_t n = static_cast<size_t>(sampleCount_);
     blob_.assign(n * sizeof(float), 0);
-    std::memcpy(blob_.data(), wave.data(), std::min(n, wave.size()) * sizeof(float));
+    const size_t count = std::min(n, wave.size());
+    if (count > 0) std::memcpy(blob_.data(), wave.data(), count * sizeof(float));
     port_.setWavePin(selectedIndex(), blob_);
 }
 
