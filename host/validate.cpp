@@ -144,18 +144,8 @@ void exerciseSelections(GuiModuleInstance& gui, const ModuleInfo& module, Hostil
     // Lengths up to a few thousand samples: at the longest waves (65536) the additive
     // commands take seconds to minutes with a large N or A, which a validation run cannot
     // wait for; the hostile deliveries of exerciseGui reach those lengths too.
-    const float lengths[] = {std::numeric_limits<float>::quiet_NaN(),
-                             -3.0f,
-                             0.0f,
-                             0.5f,
-                             1.0f,
-                             2.0f,
-                             3.7f,
-                             7.0f,
-                             64.0f,
-                             257.0f,
-                             2048.0f,
-                             4096.0f};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float lengths[] = {nan, -3.0f, 0.0f, 0.5f, 1.0f, 2.0f, 3.7f, 7.0f, 64.0f, 257.0f, 2048.0f, 4096.0f};
     const PinInfo* length = module.findPin(std::string("Wave Length"));
     const PinInfo* select = module.findPin(std::string("Wave Select"));
     const PinInfo* parameters[] = {module.findPin(std::string("N")), module.findPin(std::string("A"))};
