@@ -14,7 +14,9 @@
 // }
 //
 // GUI modules (subtype 1 or 2) take values on any pin, and their values travel to connected
-// GUI pins at once and to audio-module inputs as value events in the next block. Pointer
+// GUI pins at once and to audio-module inputs as value events in the next block: the values
+// the modules set and those the patch gives their pins alike (a host holds one value per GUI
+// pin). A GUI module takes its initial values in pin order, as a loading host gives them. Pointer
 // events and face pictures happen at the end of the block that holds their time (a face
 // without a time is painted at the end); face files lie beside the rendered WAV. A face that
 // pointer events reach is laid out from the start at the size of its first picture (256 x 100
