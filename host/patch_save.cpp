@@ -232,6 +232,10 @@ void checkSaveTargets(const fs::path& patchFile, const fs::path& wavFile, const 
                             " is the patch file itself; save the edited patch under another name");
         if (fs::weakly_canonical(saveFile, error) == fs::weakly_canonical(wavFile, error))
             throw HostError("render: --save and -o name the same file " + saveFile.string());
+        const fs::path parent = saveFile.has_parent_path() ? saveFile.parent_path() : fs::path(".");
+        if (!fs::is_directory(parent, error))
+            throw HostError("render: cannot save the patch as " + saveFile.string() + ": no directory " +
+                            parent.string());
     }
     if (!waveDir.empty() && fs::exists(waveDir, error) && !fs::is_directory(waveDir, error))
         throw HostError("render: --export-waves " + waveDir.string() + " is not a directory");

@@ -176,6 +176,7 @@ TEST_F(EditorPatches, CommandLineRefusesUnsafeTargets) {
         {"--save " + patch.string(), false},
         {"--save " + dir.string(), false},
         {"--save " + (dir / "out.wav").string(), false},
+        {"--save " + (dir / "missing" / "saved.json").string(), false},
         {"--export-waves " + blocker.string(), false},
         {"--save " + (dir / "saved.json").string() + " --export-waves " + (dir / "waves").string(), true},
     };
