@@ -1,5 +1,6 @@
 #include "host/patch_save.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -195,7 +196,11 @@ std::vector<std::string> exportWaves(const fs::path& dir, const Patch& patch, co
         for (const PinInfo& pin : module.info->pins) {
             const std::vector<uint8_t>* bytes = pin.datatype == 10 ? gui->pinValue(pin.id) : nullptr;
             if (bytes == nullptr || bytes->size() < 4) continue;
-            waves.push_back({(dir / (module.name + "-" + pin.name + ".wav")).string(), samplesOf(*bytes)});
+            // A module's name may hold path separators; the file stays inside `dir`.
+            std::string name = module.name + "-" + pin.name + ".wav";
+            std::replace(name.begin(), name.end(), '/', '_');
+            std::replace(name.begin(), name.end(), '\\', '_');
+            waves.push_back({(dir / name).string(), samplesOf(*bytes)});
         }
     }
     const std::string suffix = ".partial." + std::to_string(::getpid());

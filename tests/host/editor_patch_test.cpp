@@ -113,6 +113,16 @@ TEST_F(EditorPatches, ExportedWavesLoadBackIntoAnEditor) {
     std::reverse(reversed.begin(), reversed.end());
     EXPECT_EQ(samples(loader.guiModule("ed")->pinValue(6)), reversed);
 
+    // Every file lands inside the directory, whatever the module's name holds.
+    const pqhost::Patch named = pqhost::loadPatch(write("named.json", R"({"length": 0.01,
+      "modules": [{"name": "/sub/ed", "library": "pq_Modules", "id": "pq WaveEditor", "subtype": 2,
+                   "values": {"Wave Length": 2, "Wave2": [0.25, -0.25]}}]})"),
+                                                  PQ_PLUGIN_DIR);
+    pqhost::PatchRunner namedRunner(named);
+    namedRunner.run();
+    EXPECT_EQ(pqhost::exportWaves(dir / "named", named, namedRunner),
+              std::vector<std::string>{(dir / "named" / "_sub_ed-Wave2.wav").string()});
+
     // Waves go into a directory; a file in the way is refused.
     EXPECT_THAT([&] { pqhost::exportWaves(dir / "p.json", patch, runner); },
                 ::testing::ThrowsMessage<pqhost::HostError>(::testing::HasSubstr("not a directory")));
