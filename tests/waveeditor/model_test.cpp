@@ -69,6 +69,9 @@ TEST(WaveModel, HostileLengthsGiveEmptyOrClampedWaves) {
             e.model.runGenerator(g, 3, 0.5f);
         for (int32_t m = -1; m < 40; ++m)
             e.model.runModifier(m, 3, 0.5f);
+        e.model.copy();
+        e.model.paste(true);
+        e.model.undo();
         EXPECT_EQ(e.port.sends, 0);
     }
 }
