@@ -328,3 +328,18 @@ TEST(Commands, FmCopyLoopFitEndsForAnyAmount) {
 }
 
 } // namespace
+
+namespace {
+
+// Over 48000 samples the falling x of the power curves ends a rounding error below 0, where a
+// fractional power has no real value; the curve still ends at its floor.
+TEST(Commands, PowerCurvesEndAtTheirFloorOnLongWaves) {
+    for (const char* entry : {"EXPONENTIAL DOWN [A]", "LOGARITHMIC UP [A]"}) {
+        Editor e(48000);
+        e.model.runGenerator(int32_t(indexOf(kGenerators, entry)), 0, 0.3f);
+        ASSERT_EQ(e.port.sends, 1) << entry;
+        EXPECT_NEAR(std::fabs(e.model.wave(0).back()), 0.5f, 1e-6f) << entry;
+    }
+}
+
+} // namespace
