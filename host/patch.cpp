@@ -194,6 +194,10 @@ private:
     void readConnection(const json& entry, const std::string& place);
     void readEvent(const json& entry, const std::string& place);
     void addEvent(PatchEvent event, const std::string& place);
+    // A selection list's entry given by its text: kept for the runner (true), or not such a
+    // value (false). `sample` -1 means an initial value.
+    bool addSelection(const PatchModule& module, size_t index, const PinInfo& pin, const json& value,
+                      int64_t sample, const std::string& place);
     size_t guiModule(const json& entry, const std::string& place) const;
     void readPointer(const json& entry, const std::string& place);
     void readFace(const json& entry, const std::string& place);
@@ -396,6 +400,7 @@ void Reader::readModule(const json& entry, const std::string& place) {
             if (pin == nullptr) fail(where, noSuchPin(module, pinName));
             // GUI pins are written by host and module alike; audio outputs only by the module.
             if (pin->direction != 0 && module.subtype == 0) fail(where, "an output takes no value");
+            if (addSelection(module, patch_.modules.size(), *pin, value, -1, where)) continue;
             module.values.emplace_back(pin->id, valueBytes(*pin, module.subtype, value, where));
         }
     }
@@ -457,15 +462,32 @@ void Reader::readEvent(const json& entry, const std::string& place) {
         return;
     }
     const double time = number(member(entry, "time", place), place + ": time");
+    if (addSelection(module, pin.module, *pin.pin, member(entry, "value", place),
+                     sampleAt(time, place + ": time"), place))
+        return;
     addEvent({sampleAt(time, place + ": time"), pin,
               valueBytes(*pin.pin, module.subtype, member(entry, "value", place), place)},
              place);
 }
 
 void Reader::addEvent(PatchEvent event, const std::string& place) {
-    if (patch_.events.size() >= kEventLimit)
+    if (patch_.events.size() + patch_.selections.size() >= kEventLimit)
         fail(place, "a patch holds at most " + std::to_string(kEventLimit) + " events");
     patch_.events.push_back(std::move(event));
+}
+
+bool Reader::addSelection(const PatchModule& module, size_t index, const PinInfo& pin, const json& value,
+                          int64_t sample, const std::string& place) {
+    if (module.subtype == 0 || !value.is_string()) return false;
+    const PinInfo* list = selectionListOf(*module.info, pin);
+    if (list == nullptr) return false;
+    const std::string entry = value.get<std::string>();
+    if (entry.find_first_not_of(" -") == std::string::npos)
+        fail(place, "pin \"" + pin.name + "\" takes an entry of \"" + list->name + "\", not " + shown(entry));
+    if (patch_.events.size() + patch_.selections.size() >= kEventLimit)
+        fail(place, "a patch holds at most " + std::to_string(kEventLimit) + " events");
+    patch_.selections.push_back({std::max<int64_t>(sample, 0), index, &pin, list, entry, place, sample < 0});
+    return true;
 }
 
 size_t Reader::guiModule(const json& entry, const std::string& place) const {
@@ -632,6 +654,7 @@ Patch Reader::readRoot(const json& root) {
     std::stable_sort(patch_.events.begin(), patch_.events.end(), bySample);
     std::stable_sort(patch_.pointer.begin(), patch_.pointer.end(), bySample);
     std::stable_sort(patch_.faces.begin(), patch_.faces.end(), bySample);
+    std::stable_sort(patch_.selections.begin(), patch_.selections.end(), bySample);
     return patch_;
 }
 
@@ -639,6 +662,42 @@ Patch Reader::readRoot(const json& root) {
 
 Patch loadPatch(const std::filesystem::path& file, const std::filesystem::path& pluginDir) {
     return Reader(file, pluginDir).read();
+}
+
+const PinInfo* selectionListOf(const ModuleInfo& module, const PinInfo& pin) {
+    // The host shows these integer pins as lists of the entries their module sets.
+    static const struct {
+        const char16_t* module;
+        const char* pin;
+        const char* list;
+    } kLists[] = {
+        {u"pq WaveEditor", "Generate", "Generator List"},
+        {u"pq WaveEditor", "Modify", "Modifier List"},
+    };
+    for (const auto& l : kLists)
+        if (module.id == l.module && pin.name == l.pin) return module.findPin(std::string(l.list));
+    return nullptr;
+}
+
+int32_t selectionIndex(const std::u16string& list, const std::string& entry) {
+    const auto folded = [](std::string text) {
+        const size_t first = text.find_first_not_of(' ');
+        const size_t last = text.find_last_not_of(' ');
+        text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+        for (char& c : text)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        return text;
+    };
+    const std::string wanted = folded(entry);
+    if (wanted.empty() || wanted.find_first_not_of('-') == std::string::npos) return -1;
+    const std::string items = toUtf8(list);
+    int32_t index = 0;
+    for (size_t start = 0;; ++index) {
+        const size_t comma = items.find(',', start);
+        if (folded(items.substr(start, comma - start)) == wanted) return index;
+        if (comma == std::string::npos) return -1;
+        start = comma + 1;
+    }
 }
 
 std::vector<uint8_t> readWaveBlob(const std::filesystem::path& file) {

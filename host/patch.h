@@ -14,10 +14,13 @@
 // }
 //
 // GUI modules (subtype 1 or 2) take values on any pin, and their values travel to connected
-// GUI pins at once and to audio-module inputs as value events in the next block. Pointer
+// GUI pins at once and to audio-module inputs as value events in the next block: the values
+// the modules set and those the patch gives their pins alike (a host holds one value per GUI
+// pin). A GUI module takes its initial values in pin order, as a loading host gives them. Pointer
 // events and face pictures happen at the end of the block that holds their time (a face
 // without a time is painted at the end); face files lie inside the rendered WAV's folder (no
-// absolute path, no "..").
+// absolute path, no ".."). A face that pointer events reach is laid out from the start at the
+// size of its first picture (256 x 100 without one).
 //
 // Unknown keys are errors (a top-level "$schema" naming the patch schema is allowed). The patch
 // file and the wave files it names are regular files of at most 64 MiB.
@@ -28,6 +31,9 @@
 // A library is a deliverable's name (looked up in the plug-in directory) or a path to a .so
 // relative to the patch file. Blob values are a list of samples, { "samples": [...] }, or
 // { "wav": "file.wav" } (a single-cycle wave read from the file's first channel).
+//
+// A selection list of a GUI module (the wave editor's Generate and Modify) takes its entry's
+// index or the entry's text: { "time": 0.1, "pin": "editor.Generate", "value": "RAMP UP" }.
 #pragma once
 
 #include <cstdint>
@@ -81,6 +87,20 @@ struct PatchFace {
     std::string file;
 };
 
+// A selection list's entry named by its text (an integer pin such as the wave editor's
+// Generate, whose entries are the comma-separated items of a text pin the module sets). The
+// host turns the text into the entry's index when it delivers the value, from the list the
+// module shows at that moment.
+struct PatchSelection {
+    int64_t sample; // the first block's start for an initial value
+    size_t module;
+    const PinInfo* pin;
+    const PinInfo* list;
+    std::string entry;
+    std::string place; // where the patch names it, for messages
+    bool initial;      // an initial value rather than a timed event
+};
+
 struct Patch {
     std::filesystem::path file;
     std::string styleSheet; // the skin's style sheet, empty when the patch names none
@@ -91,12 +111,19 @@ struct Patch {
     std::vector<PatchConnection> connections;
     std::vector<PatchEvent> events; // sorted by sample, stable
     std::vector<PinRef> outputs;
-    std::vector<PatchPointer> pointer; // sorted by sample, stable
-    std::vector<PatchFace> faces;      // sorted by sample, stable
+    std::vector<PatchPointer> pointer;      // sorted by sample, stable
+    std::vector<PatchFace> faces;           // sorted by sample, stable
+    std::vector<PatchSelection> selections; // sorted by sample, stable
 };
 
 // The largest patch file, and the largest wave file a patch names, that the host reads.
 constexpr uint64_t kFileSizeLimit = uint64_t(64) << 20;
+// The text pin that lists the entries of selection pin `pin`, or null when it is no
+// selection list.
+const PinInfo* selectionListOf(const ModuleInfo& module, const PinInfo& pin);
+// The index of `entry` among the comma-separated items of `list` (spaces around items and
+// letter case do not count; "----" separators are counted but never chosen), or -1.
+int32_t selectionIndex(const std::u16string& list, const std::string& entry);
 
 // Reads and checks a patch. Throws HostError naming the file and the place of the fault.
 // `pluginDir` is where deliverables named without a path are found.

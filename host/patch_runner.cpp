@@ -36,6 +36,7 @@ struct PatchRunner::Node {
 PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
     engine_ = std::make_unique<AudioEngine>(patch.sampleRate, patch.blockSize);
     createModules();
+    layOutPointedFaces();
     wireConnections();
     orderModules();
     prepareFirstBlock();
@@ -108,6 +109,24 @@ void PatchRunner::createModules() {
         needFace(f.module, "paint");
 }
 
+// A face that the patch points at lies on the editor's surface from the start, at the size
+// of its first picture (or 256 x 100 without one), as a host lays out its faces before
+// the user can reach them.
+void PatchRunner::layOutPointedFaces() {
+    for (const PatchPointer& p : patch_.pointer) {
+        GuiModuleInstance& gui = *nodes_[p.module]->gui;
+        if (gui.arranged()) continue;
+        gmpi_gui_api::Size size{256.0f, 100.0f};
+        for (const PatchFace& f : patch_.faces)
+            if (f.module == p.module) {
+                size = {float(f.width), float(f.height)};
+                break;
+            }
+        gui.measure(size);
+        gui.arrange({0.0f, 0.0f, size.width, size.height});
+    }
+}
+
 // Audio connections feed buffers; what each module sends is routed: streaming to fed audio
 // inputs, values to control inputs.
 void PatchRunner::wireConnections() {
@@ -166,10 +185,22 @@ void PatchRunner::orderModules() {
 
 // The first block: initial values, the constant state of unconnected audio inputs, graph start.
 void PatchRunner::prepareFirstBlock() {
+    // Entries named by their text must be in the lists the modules show once they exist.
+    for (const PatchSelection& selection : patch_.selections)
+        selectionBytes(selection);
+
     for (auto& node : nodes_) {
         if (node->gui) {
-            for (const auto& [id, bytes] : node->module->values)
-                node->gui->deliver(id, bytes.data(), int32_t(bytes.size()));
+            // GUI pins take their values in pin order, as a host loading a patch gives them.
+            const size_t index = size_t(&node - &nodes_[0]);
+            auto values = node->module->values;
+            std::stable_sort(values.begin(), values.end(),
+                             [](const auto& x, const auto& y) { return x.first < y.first; });
+            for (const auto& [id, bytes] : values)
+                if (const PinInfo* pin = node->module->info->findPin(id)) giveGuiValue(index, *pin, bytes);
+            for (const PatchSelection& selection : patch.selections)
+                if (selection.initial && selection.module == index)
+                    giveGuiValue(index, *selection.pin, selectionBytes(selection));
             continue;
         }
         node->audio->open();
@@ -224,6 +255,28 @@ void PatchRunner::routeGuiValue(size_t module, int32_t pinId, const std::vector<
     }
 }
 
+void PatchRunner::giveGuiValue(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes) {
+    nodes_[module]->gui->deliver(pin.id, bytes.data(), int32_t(bytes.size()));
+    routeGuiValue(module, pin.id, bytes);
+}
+
+std::vector<uint8_t> PatchRunner::selectionBytes(const PatchSelection& selection) const {
+    const std::vector<uint8_t>* shown = nodes_[selection.module]->gui->pinValue(selection.list->id);
+    std::u16string list;
+    if (shown != nullptr) {
+        list.resize(shown->size() / 2);
+        std::memcpy(list.data(), shown->data(), list.size() * 2);
+    }
+    const int32_t index = selectionIndex(list, selection.entry);
+    if (index < 0)
+        throw HostError(patch_.file.string() + ": " + selection.place + ": \"" + selection.entry +
+                        "\" is no entry of the list \"" + selection.list->name + "\" of module \"" +
+                        patch_.modules[selection.module].name + "\"");
+    std::vector<uint8_t> bytes(4);
+    std::memcpy(bytes.data(), &index, 4);
+    return bytes;
+}
+
 void PatchRunner::deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes,
                                int32_t offset) {
     Node& node = *nodes_[module];
@@ -255,11 +308,18 @@ void PatchRunner::runGui(int64_t end) {
         const int64_t tPointer =
             nextPointer_ < patch_.pointer.size() ? patch_.pointer[nextPointer_].sample : never;
         const int64_t tFace = nextFace_ < patch_.faces.size() ? patch_.faces[nextFace_].sample : never;
-        const int64_t t = std::min({tEvent, tPointer, tFace});
+        while (nextSelection_ < patch_.selections.size() && patch_.selections[nextSelection_].initial)
+            ++nextSelection_;
+        const int64_t tSelection =
+            nextSelection_ < patch_.selections.size() ? patch_.selections[nextSelection_].sample : never;
+        const int64_t t = std::min({tEvent, tPointer, tFace, tSelection});
         if (t >= end) return;
         if (t == tEvent) {
             const PatchEvent& e = events[nextGuiEvent_++];
-            deliverToPin(e.pin.module, *e.pin.pin, e.bytes);
+            giveGuiValue(e.pin.module, *e.pin.pin, e.bytes);
+        } else if (t == tSelection) {
+            const PatchSelection& selection = patch_.selections[nextSelection_++];
+            giveGuiValue(selection.module, *selection.pin, selectionBytes(selection));
         } else if (t == tPointer) {
             const PatchPointer& p = patch_.pointer[nextPointer_++];
             GuiModuleInstance& gui = *nodes_[p.module]->gui;

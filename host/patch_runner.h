@@ -59,6 +59,7 @@ private:
     // The constructor's steps, in order.
     void createModules();
     void wireConnections();
+    void layOutPointedFaces();
     void orderModules();
     void prepareFirstBlock();
     [[noreturn]] void fail(const std::string& what) const;
@@ -71,6 +72,12 @@ private:
     void deliverToPin(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes,
                       int32_t offset = 0);
     void routeGuiValue(size_t module, int32_t pinId, const std::vector<uint8_t>& bytes);
+    // A value the patch gives a GUI module's pin: the module hears it, and it travels along
+    // the pin's connections as the pin's value, as a value the module set does.
+    void giveGuiValue(size_t module, const PinInfo& pin, const std::vector<uint8_t>& bytes);
+    // A selection list's entry named by its text, as the index of that entry in the list the
+    // module shows now. Throws HostError when the list has no such entry.
+    std::vector<uint8_t> selectionBytes(const PatchSelection& selection) const;
 
     const Patch& patch_;
     std::vector<std::unique_ptr<PluginLibrary>> libraries_;
@@ -84,6 +91,7 @@ private:
     size_t nextGuiEvent_ = 0;
     size_t nextPointer_ = 0;
     size_t nextFace_ = 0;
+    size_t nextSelection_ = 0;
     std::vector<std::pair<std::string, FaceImage>> faces_;
 };
 

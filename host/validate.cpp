@@ -17,6 +17,7 @@
 #include "host/gui/gui_module_instance.h"
 #include "host/host_error.h"
 #include "host/module_creation.h"
+#include "host/patch.h"
 #include "host/plugin_library.h"
 
 // The sanitizer build checks each module's process for leaks before it ends.
@@ -152,6 +153,39 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
     }
 }
 
+// Every entry of each selection list (the wave editor's Generate and Modify), one past each
+// end and the negative values, each after hostile values on the pins the commands read.
+void exerciseSelections(GuiModuleInstance& gui, const ModuleInfo& module, Hostile& h, int rounds) {
+    // Lengths up to a few thousand samples: at the longest waves (65536) the additive
+    // commands take seconds to minutes with a large N or A, which a validation run cannot
+    // wait for; the hostile deliveries of exerciseGui reach those lengths too.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float lengths[] = {nan, -3.0f, 0.0f, 0.5f, 1.0f, 2.0f, 3.7f, 7.0f, 64.0f, 257.0f, 2048.0f, 4096.0f};
+    const PinInfo* length = module.findPin(std::string("Wave Length"));
+    const PinInfo* select = module.findPin(std::string("Wave Select"));
+    const PinInfo* parameters[] = {module.findPin(std::string("N")), module.findPin(std::string("A"))};
+    for (const PinInfo& pin : module.pins) {
+        const PinInfo* list = selectionListOf(module, pin);
+        const std::vector<uint8_t>* shown = list != nullptr ? gui.pinValue(list->id) : nullptr;
+        if (shown == nullptr) continue;
+        const int32_t entries = int32_t(std::count(shown->begin(), shown->end(), uint8_t(','))) + 1;
+        for (int pass = 0; pass < std::max(1, rounds / 50); ++pass) {
+            for (int32_t index = -2; index <= entries; ++index) {
+                if (length && h.chance(pass == 0 ? 10 : 40)) {
+                    // Long waves now and then; most commands run on short ones.
+                    const float l = h.chance(5) ? lengths[size_t(h.below(12))] : lengths[size_t(h.below(10))];
+                    gui.deliverFloat(length->id, l);
+                }
+                if (select && h.chance(30)) gui.deliverInt(select->id, h.chance(50) ? h.below(4) : h.whole());
+                for (const PinInfo* p : parameters)
+                    if (p) gui.deliverFloat(p->id, h.number());
+                gui.deliverInt(pin.id, index);
+                if (h.chance(10)) gui.deliverInt(pin.id, h.whole());
+            }
+        }
+    }
+}
+
 void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
     GuiModuleInstance gui;
     // A skin of any bytes: faces that draw text read their styles from it.
@@ -160,6 +194,7 @@ void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, i
     const CreatedModule made = createModule(library, module.id, module.subtype, gui.hostObject());
     if (made.result != gmpi::kMpOk || made.object == nullptr || !gui.attach(made.object, module.subtype))
         throw HostError("creation failed with " + std::to_string(made.result));
+    exerciseSelections(gui, module, h, rounds);
     for (int round = 0; round < rounds; ++round) {
         const std::vector<uint8_t> bytes = h.payload();
         const int32_t size = h.chance(5) ? h.whole() : int32_t(bytes.size());

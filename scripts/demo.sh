@@ -8,3 +8,4 @@ cmake --build --preset default -j "${PQ_JOBS:-2}"
 ./build/pqhost info build/plugins/pq_Modules.so
 ./build/pqhost info build/plugins/pq_Tuner.so
 ./build/pqhost render examples/demo.json -o build/demo.wav
+./build/pqhost render examples/wave_morph.json -o build/wave_morph.wav

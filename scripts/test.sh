@@ -8,7 +8,7 @@ jobs="${PQ_JOBS:-2}"
 # The benchmarks are not run here (their figures need a quiet machine), but they must build.
 echo "== bench build =="
 cmake --preset bench >/dev/null
-cmake --build --preset bench -j "$jobs" --target wavetable_bench render_bench
+cmake --build --preset bench -j "$jobs" --target wavetable_bench render_bench waveeditor_bench
 for preset in default asan; do
     echo "== ${preset} build =="
     cmake --preset "$preset" >/dev/null

@@ -1,8 +1,10 @@
 // pqhost: the substitute host's command line.
 //
 //   pqhost info <library>                 SDK version and text, and every catalogued module it creates
-//   pqhost render <patch.json> -o <file.wav|-> [--plugins <dir>]
-//                                         renders a patch's outputs to a 32-bit float WAV file
+//   pqhost render <patch.json> -o <file.wav|-> [--plugins <dir>] [--save <patch.json>]
+//                [--export-waves <dir>]   renders a patch's outputs to a 32-bit float WAV file;
+//                                         --save writes the patch as it stands at the end,
+//                                         --export-waves the GUI modules' waves as WAV files
 //   pqhost validate <library> [--seed N] [--rounds N] [--timeout S]
 //                                         drives every module with good and hostile input, each in
 //                                         a process of its own; a crash is reported with its seed
@@ -25,6 +27,7 @@
 #include "host/module_description.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
+#include "host/patch_save.h"
 #include "host/plugin_library.h"
 #include "host/render_output.h"
 #include "host/validate.h"
@@ -39,6 +42,8 @@ struct RenderOptions {
     std::string patch;
     std::string output;
     std::filesystem::path plugins;
+    std::string save;        // --save: the patch as it stands at the end
+    std::string exportWaves; // --export-waves: a folder for the GUI modules' waves
 };
 
 struct ValidateOptions {
@@ -69,6 +74,7 @@ std::filesystem::path defaultPluginDir() {
 
 int render(const RenderOptions& o) {
     const pqhost::Patch patch = pqhost::loadPatch(o.patch, o.plugins);
+    pqhost::checkSaveTargets(o.patch, o.output, o.save, o.exportWaves);
     if (patch.outputs.empty())
         throw pqhost::HostError(o.patch + ": output: the patch names no audio output to render");
     // Every place is checked before the render starts, so that a refusal costs no time.
@@ -102,6 +108,13 @@ int render(const RenderOptions& o) {
         const pqhost::FaceImage& image = runner.faces()[i].second;
         std::fprintf(report, "  face %s (%dx%d)\n", written[i + 1].c_str(), image.width, image.height);
     }
+    if (!o.save.empty()) {
+        pqhost::writeSavedPatch(o.save, patch, runner);
+        std::fprintf(report, "  saved patch %s\n", o.save.c_str());
+    }
+    if (!o.exportWaves.empty())
+        for (const std::string& wave : pqhost::exportWaves(o.exportWaves, patch, runner))
+            std::fprintf(report, "  wave %s\n", wave.c_str());
     return 0;
 }
 
@@ -143,7 +156,7 @@ int main(int argc, char** argv) {
     CLI::App* infoCommand = app.add_subcommand("info", "List a library's SDK information, modules and pins.");
     infoCommand->add_option("library", infoOptions.library, "The module library (.so)")->required();
 
-    RenderOptions renderOptions{{}, {}, defaultPluginDir()};
+    RenderOptions renderOptions{{}, {}, defaultPluginDir(), {}, {}};
     CLI::App* renderCommand =
         app.add_subcommand("render", "Render a patch's outputs to a 32-bit float WAV file.");
     renderCommand->add_option("patch", renderOptions.patch, "The patch (JSON)")->required();
@@ -154,6 +167,10 @@ int main(int argc, char** argv) {
     renderCommand
         ->add_option("--plugins", renderOptions.plugins, "Where deliverables named without a path are found")
         ->capture_default_str();
+    renderCommand->add_option("--save", renderOptions.save,
+                              "Write the patch as it stands at the end of the render (GUI modules' final values)");
+    renderCommand->add_option("--export-waves", renderOptions.exportWaves,
+                              "Write each wave editor's waves as single-cycle 32-bit float WAV files here");
 
     ValidateOptions validateOptions;
     CLI::App* validateCommand =

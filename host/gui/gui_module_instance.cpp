@@ -171,13 +171,13 @@ void GuiModuleInstance::drain() {
         Pending in = std::move(inbound_.front());
         inbound_.pop_front();
         const auto size = static_cast<int32_t>(in.bytes.size());
-        if (newest_ != nullptr) {
-            newest_->setPinValue(in.pinId, 0, size, in.bytes.data());
+        const int32_t taken = newest_ != nullptr ? newest_->setPinValue(in.pinId, 0, size, in.bytes.data())
+                                                 : legacy_->setPinValue(in.pinId, 0, size, in.bytes.data());
+        if (taken == gmpi::kMpOk) values_[in.pinId] = in.bytes;
+        if (newest_ != nullptr)
             newest_->notifyPin(in.pinId, 0);
-        } else {
-            legacy_->setPinValue(in.pinId, 0, size, in.bytes.data());
+        else
             legacy_->notifyPin(in.pinId, 0);
-        }
     }
     busy_ = false;
 }
@@ -194,9 +194,11 @@ int32_t GuiModuleInstance::deliver(int32_t pinId, const void* data, int32_t size
         int32_t result;
         if (newest_ != nullptr) {
             result = newest_->setPinValue(pinId, 0, size, data);
+            if (result == gmpi::kMpOk) keepValue(pinId, data, size);
             newest_->notifyPin(pinId, 0);
         } else {
             result = legacy_->setPinValue(pinId, 0, size, data);
+            if (result == gmpi::kMpOk) keepValue(pinId, data, size);
             legacy_->notifyPin(pinId, 0);
         }
         return result;
@@ -225,6 +227,7 @@ gmpi_gui_api::Size GuiModuleInstance::measure(gmpi_gui_api::Size available) {
 }
 
 void GuiModuleInstance::arrange(const gmpi_gui_api::Rect& rect) {
+    arranged_ = graphics_ != nullptr || composited_ != nullptr;
     if (graphics_ != nullptr) guarded([&] { return graphics_->arrange(&rect); });
     if (composited_ != nullptr)
         guarded([&] {
@@ -310,6 +313,16 @@ FaceImage GuiModuleInstance::render(int width, int height) {
     copyPixels(surface, image);
     cairo_surface_destroy(surface);
     return image;
+}
+
+void GuiModuleInstance::keepValue(int32_t pinId, const void* data, int32_t size) {
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    values_[pinId].assign(bytes, bytes + (data != nullptr && size > 0 ? size : 0));
+}
+
+const std::vector<uint8_t>* GuiModuleInstance::pinValue(int32_t pinId) const {
+    const auto it = values_.find(pinId);
+    return it == values_.end() ? nullptr : &it->second;
 }
 
 int GuiModuleInstance::invalidateCount() const {

@@ -26,6 +26,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -95,6 +96,9 @@ public:
 
     // Every value the module has set, in order.
     const std::vector<GuiPinValue>& sent() const { return sent_; }
+    // The value pin `pinId` holds now: the last one handed to it that the module took (host
+    // deliveries and the reports of its own values alike), or null when none was.
+    const std::vector<uint8_t>* pinValue(int32_t pinId) const;
 
     // Whether the module offers IMpGraphics or IQmGraphicsComposited (a face).
     bool hasFace() const { return graphics_ != nullptr || composited_ != nullptr; }
@@ -103,6 +107,8 @@ public:
     // arrangement as top, bottom, left, right.
     gmpi_gui_api::Size measure(gmpi_gui_api::Size available);
     void arrange(const gmpi_gui_api::Rect& rect);
+    // Whether arrange has laid the face out yet.
+    bool arranged() const { return arranged_; }
     // Pointer events in face coordinates; flags carry kPointerFlagShift (0x10000) for Shift.
     // A composited face gets whole pixels (rounded down).
     // Answer the module's result (kMpNoSupport without a face).
@@ -124,6 +130,7 @@ private:
     // Runs `call` on the module unless it is busy, then hands over what has queued up.
     template <class Call> int32_t guarded(Call call);
     void drain();
+    void keepValue(int32_t pinId, const void* data, int32_t size);
 
     struct Pending {
         int32_t pinId;
@@ -138,9 +145,11 @@ private:
     IQmGraphicsComposited* composited_ = nullptr;
     ValueCallback callback_;
     std::vector<GuiPinValue> sent_;
-    std::deque<Pending> inbound_;  // deliveries and reports for the module
-    std::deque<Pending> outbound_; // values for the callback
+    std::map<int32_t, std::vector<uint8_t>> values_; // what each pin holds
+    std::deque<Pending> inbound_;                    // deliveries and reports for the module
+    std::deque<Pending> outbound_;                   // values for the callback
     bool busy_ = false;
+    bool arranged_ = false;
 };
 
 } // namespace pqhost

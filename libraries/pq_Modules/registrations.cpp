@@ -11,6 +11,7 @@
 #include "modules/guiutil/float_reset_x2.h"
 #include "modules/guiutil/preset_increment_fixer.h"
 #include "modules/guiutil/text_rectangle.h"
+#include "modules/waveeditor/wave_editor.h"
 
 const pq::LibraryInfo pq::libraryInfo = {30800, true};
 
@@ -24,3 +25,4 @@ PQ_REGISTER_MODULE(pq_TextRectangle, u"QM pq_TextRectangle", gmpi::kSubtypeGuiGr
 PQ_REGISTER_MODULE(DoubleClickReset, u"pellquin DoubleClick Reset", gmpi::kSubtypeGuiLegacy);
 PQ_REGISTER_MODULE(pq_FloatResetX2, u"pq_FloatResetX2", gmpi::kSubtypeGuiLegacy);
 PQ_REGISTER_MODULE(Pq_presetincrementfixerGui, u"pq_PresetIncrementFixer", gmpi::kSubtypeGuiGraphics);
+PQ_REGISTER_MODULE(waveEditor, u"pq WaveEditor", gmpi::kSubtypeGuiGraphics);

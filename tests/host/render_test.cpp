@@ -1,6 +1,8 @@
 // A rendered patch gives the same samples as the module driven by hand.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -84,9 +86,9 @@ TEST(Render, PatchMatchesTheModuleDrivenByHand) {
 
 namespace {
 
-// The demo: a scripted click on the click rectangle gates the envelope, and the face is
-// painted with rounded corners and its gradient; the oscillator, its waves given as a WAV
-// file and as a list of samples, plays an octave below 440 Hz as the tuner says.
+// The demo: the wave editor makes a wave (a generator, a modifier, a Shift stroke) that the
+// oscillator plays; a scripted click on the click rectangle gates the envelope, and both faces
+// are painted; the oscillator plays an octave below 440 Hz as the tuner says.
 TEST(Render, ScriptedClickGatesTheEnvelope) {
     const pqhost::Patch patch =
         pqhost::loadPatch(std::string(PQ_SOURCE_DIR) + "/examples/demo.json", PQ_PLUGIN_DIR);
@@ -105,14 +107,13 @@ TEST(Render, ScriptedClickGatesTheEnvelope) {
     EXPECT_GT(first, int64_t(0.1 * kRate));
     EXPECT_LE(first, int64_t(0.1 * kRate) + 2 * kBlock);
 
-    const pqhost::PatchModule& osc = patch.modules.at(3);
-    const auto valueOf = [&](int32_t pin) {
-        for (const auto& [id, bytes] : osc.values)
-            if (id == pin) return bytes.size();
-        return size_t{0};
-    };
-    EXPECT_EQ(valueOf(0), 2048u * 4); // Wave A from waves/saw.wav
-    EXPECT_EQ(valueOf(1), 64u * 4);   // Wave B as samples
+    const auto osc = std::find_if(patch.modules.begin(), patch.modules.end(),
+                                  [](const pqhost::PatchModule& m) { return m.name == "osc"; });
+    ASSERT_NE(osc, patch.modules.end());
+    const auto waveB =
+        std::find_if(osc->values.begin(), osc->values.end(), [](const auto& v) { return v.first == 1; });
+    ASSERT_NE(waveB, osc->values.end());
+    EXPECT_EQ(waveB->second.size(), 64u * 4); // Wave B as samples; Wave A comes from the editor
     const std::vector<float>& sound = runner.channels().at(0);
     EXPECT_EQ(*std::max_element(sound.begin(), sound.begin() + size_t(0.1 * kRate)), 0.0f); // silent before
     // The period during the first note: the lag of the strongest self-similarity.
@@ -127,10 +128,36 @@ TEST(Render, ScriptedClickGatesTheEnvelope) {
     }
     EXPECT_NEAR(kRate / bestLag, 220.0, 2.0);
 
+    // The editor's wave: the Shift stroke drew a straight line from (96, 0.2) to (224, -0.25),
+    // the last value the editor set on Wave1 is that wave, and its face shows it.
+    pqhost::GuiModuleInstance* editor = runner.guiModule("editor");
+    ASSERT_NE(editor, nullptr);
+    const std::vector<uint8_t>* wave1 = editor->pinValue(4);
+    ASSERT_NE(wave1, nullptr);
+    ASSERT_EQ(wave1->size(), 512u * 4);
+    std::vector<float> wave(512);
+    std::memcpy(wave.data(), wave1->data(), wave1->size());
+    for (int i = 96; i < 224; ++i)
+        EXPECT_NEAR(wave[size_t(i)], 0.2f - 0.45f * float(i - 96) / 128.0f, 1e-5f) << i;
+    ASSERT_GE(runner.faces().size(), 2u);
+    const pqhost::FaceImage& drawn = runner.faces()[1].second;
+    ASSERT_EQ(drawn.width, 512);
+    ASSERT_EQ(drawn.height, 201);
+    for (int x = 1; x < 512; x += 37) {
+        // Each sample's row: trunc(201 - (v + 0.5) * 200); the line passes through it.
+        const double v = std::clamp(double(wave[size_t(x)]), -0.5, 0.5);
+        const int row = std::clamp(int(201 - (v + 0.5) * 200), 0, 200);
+        int inked = 0;
+        for (int y = std::max(0, row - 1); y <= std::min(200, row + 1); ++y)
+            inked += (drawn.at(x, y) >> 24) != 0;
+        EXPECT_GT(inked, 0) << "column " << x << " row " << row;
+    }
+    EXPECT_EQ(drawn.at(300, 5) >> 24, 0u); // nothing but the wave is drawn
+
     pqhost::GuiModuleInstance* button = runner.guiModule("button");
     ASSERT_NE(button, nullptr);
     ASSERT_EQ(button->sent().size(), 4u); // pressed, released, pressed, released
-    ASSERT_EQ(runner.faces().size(), 3u); // the button and the two labels
+    ASSERT_EQ(runner.faces().size(), 4u); // the button, the editor and the two labels
     const pqhost::FaceImage& face = runner.faces()[0].second;
     EXPECT_EQ(face.width, 160);
     EXPECT_EQ(face.height, 60);

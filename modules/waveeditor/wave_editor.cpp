@@ -1,0 +1,292 @@
+#include "modules/waveeditor/wave_editor.h"
+
+#include <algorithm>
+#include <cmath>
+#include <variant>
+
+#include "runtime/gui/mp_gui_drawing.h"
+
+using namespace gmpi_gui_api;
+using namespace pq::waveeditor;
+
+// Each pin of the table: the member that holds it and its change routine (none for the
+// pins the editor only sets, and for N and A, which the commands read when they run).
+struct waveEditor::PinBinding {
+    std::variant<MpGuiPin<float> waveEditor::*, MpGuiPin<int32_t> waveEditor::*, MpGuiPin<bool> waveEditor::*,
+                 MpGuiPin<MpBlob> waveEditor::*, StringGuiPin waveEditor::*>
+        member;
+    Routine routine;
+};
+
+const std::array<waveEditor::PinBinding, kEditorPinCount> waveEditor::kBindings = {{
+    {&waveEditor::waveLength, &waveEditor::onWaveLength},
+    {&waveEditor::waveSelect, &waveEditor::onWaveSelect},
+    {&waveEditor::waveNames, &waveEditor::onWaveNames},
+    {&waveEditor::waveName, nullptr},
+    {&waveEditor::wave1, &waveEditor::onWave1},
+    {&waveEditor::wave2, &waveEditor::onWave2},
+    {&waveEditor::wave3, &waveEditor::onWave3},
+    {&waveEditor::wave4, &waveEditor::onWave4},
+    {&waveEditor::wave1Inactive, nullptr},
+    {&waveEditor::wave2Inactive, nullptr},
+    {&waveEditor::wave3Inactive, nullptr},
+    {&waveEditor::wave4Inactive, nullptr},
+    {&waveEditor::copyPin, &waveEditor::onCopy},
+    {&waveEditor::pastePin, &waveEditor::onPaste},
+    {&waveEditor::generate, &waveEditor::onGenerate},
+    {&waveEditor::generatorList, &waveEditor::onGenerate},
+    {&waveEditor::modify, &waveEditor::onModify},
+    {&waveEditor::modifierList, &waveEditor::onModify},
+    {&waveEditor::n, nullptr},
+    {&waveEditor::a, nullptr},
+    {&waveEditor::lineColour, &waveEditor::redraw},
+}};
+
+namespace {
+
+std::u16string toText(std::string_view utf8) {
+    return pq::gui::utf8Converter().fromUtf8(utf8.data(), utf8.size());
+}
+
+// A pointer's x as a sample index; NaN lies outside every wave.
+int32_t sampleIndexAt(float x) {
+    return std::isnan(x) ? -1 : pq::gui::truncToInt32(x);
+}
+
+bool shiftHeld(int32_t flags) {
+    return (flags & kShiftFlag) != 0;
+}
+
+} // namespace
+
+waveEditor::waveEditor() : model_(*this) {
+    for (const EditorPinSpec& spec : kEditorPins) {
+        const PinBinding& binding = kBindings[static_cast<size_t>(spec.id)];
+        std::visit([&](auto member) { (this->*member).attach(this, spec.id, binding.routine); },
+                   binding.member);
+    }
+}
+
+int32_t waveEditor::initialize() {
+    generatorList.setValue(toText(kGeneratorMenu));
+    modifierList.setValue(toText(kModifierMenu));
+    return gmpi::kMpOk;
+}
+
+// ---- pins ------------------------------------------------------------------------------
+
+MpGuiPin<MpBlob>& waveEditor::wavePin(int32_t k) {
+    MpGuiPin<MpBlob>* pins[kWaveCount] = {&wave1, &wave2, &wave3, &wave4};
+    return *pins[std::clamp(k, 0, kWaveCount - 1)];
+}
+
+const MpGuiPin<MpBlob>& waveEditor::wavePin(int32_t k) const {
+    return const_cast<waveEditor*>(this)->wavePin(k);
+}
+
+std::span<const uint8_t> waveEditor::wavePinBytes(int32_t pin) const {
+    const MpBlob& blob = wavePin(pin).getValue();
+    return {reinterpret_cast<const uint8_t*>(blob.data()), blob.size()};
+}
+
+void waveEditor::setWavePin(int32_t pin, std::span<const uint8_t> bytes) {
+    wavePin(pin).setValue(MpBlob(bytes.data(), bytes.size()));
+}
+
+void waveEditor::onWaveLength(int32_t) {
+    model_.applyLength(waveLength.getValue());
+    invalidateFace();
+}
+
+void waveEditor::onWaveSelect(int32_t) {
+    const int32_t s = waveSelect.getValue();
+    model_.setSelect(s);
+    if (s >= 0 && s < kWaveCount) {
+        MpGuiPin<bool>* inactive[kWaveCount] = {&wave1Inactive, &wave2Inactive, &wave3Inactive,
+                                                &wave4Inactive};
+        for (int32_t k = 0; k < kWaveCount; ++k)
+            inactive[k]->setValue(k != s);
+    }
+    invalidateFace();
+}
+
+void waveEditor::onWaveNames(int32_t) {
+    waveName.setValue(toText(waveNameFor(waveNames.getValueUtf8(), waveSelect.getValue())));
+}
+
+void waveEditor::takeWave(int32_t k) {
+    const MpBlob& blob = wavePin(k).getValue();
+    model_.takeBlob(k, blob.data(), static_cast<int32_t>(blob.size()));
+    invalidateFace();
+}
+
+void waveEditor::onCopy(int32_t) {
+    model_.copy();
+}
+
+void waveEditor::onPaste(int32_t) {
+    model_.paste(pastePin.getValue());
+}
+
+void waveEditor::onGenerate(int32_t) {
+    model_.runGenerator(generate.getValue(), n.getValue(), a.getValue());
+}
+
+void waveEditor::onModify(int32_t) {
+    model_.runModifier(modify.getValue(), n.getValue(), a.getValue());
+}
+
+// ---- face ------------------------------------------------------------------------------
+
+int32_t waveEditor::faceHeight() const {
+    return pq::gui::truncToInt32(bounds.bottom - bounds.top);
+}
+
+int32_t waveEditor::render(gmpi::IMpUnknown* drawingContext) {
+    IMpDrawingContext* context = pq::gui::drawingContext(drawingContext);
+    if (context == nullptr) return gmpi::kMpOk;
+    viewHeight_ = faceHeight();
+    const int32_t h = viewHeight_;
+    const Wave& w = model_.selectedWave();
+    // A face of one row or less has no room for a wave; an empty wave has nothing to draw.
+    if (h <= 1 || w.empty()) {
+        context->release();
+        return gmpi::kMpOk;
+    }
+
+    const Rect clip = bounds;
+    context->pushAxisAlignedClip(&clip);
+    const uint32_t rgb = pq::gui::readHex32(lineColour.getValue()) & 0xFFFFFFu;
+    const Color colour = {srgbToLinearTable[(rgb >> 16) & 0xFF], srgbToLinearTable[(rgb >> 8) & 0xFF],
+                          srgbToLinearTable[rgb & 0xFF], 1.0f};
+    IMpSolidColorBrush* brush = pq::gui::createSolidColorBrush(context, colour);
+
+    const double height = h;
+    // Rows run from +0.5 at the top to -0.5 at the bottom; beyond them a sample sits on the
+    // edge row. A sample that is not a number is drawn on the middle row.
+    const auto rowOf = [&](float v) {
+        if (v >= 0.5f) return 0.0;
+        if (v <= -0.5f) return height - 1.0;
+        const double value = std::isnan(v) ? 0.0 : double(v);
+        return std::trunc(height - (value + 0.5) * (height - 1.0));
+    };
+    // The first line stands at x = 0 from the first sample's unclamped row; only its part
+    // inside the face shows, so the row is held within reach of it.
+    double previous =
+        std::isfinite(w[0]) ? std::trunc(height - (double(w[0]) + 0.5) * (height - 1.0)) : rowOf(w[0]);
+    previous = std::clamp(previous, -height, 2.0 * height);
+    if (brush != nullptr) {
+        for (size_t i = 0; i < w.size(); ++i) {
+            const double y = rowOf(w[i]);
+            const float x0 = static_cast<float>(i == 0 ? 0 : i - 1);
+            context->drawLine({x0, static_cast<float>(previous)},
+                              {static_cast<float>(i), static_cast<float>(y)}, brush, 1.0f, nullptr);
+            previous = y;
+        }
+    }
+    context->popAxisAlignedClip();
+    pq::gui::releaseAndClear(brush);
+    context->release();
+    return gmpi::kMpOk;
+}
+
+int32_t waveEditor::onPointerDown(int32_t, Point point) {
+    model_.keepUndo();
+    viewHeight_ = faceHeight();
+    if (graphicsHost != nullptr) graphicsHost->setCapture();
+    const int32_t i = sampleIndexAt(point.x);
+    pointerIndex_ = i;
+    gapIndex_ = i;
+    Wave& w = model_.selectedWave();
+    const bool inside = i >= 0 && static_cast<size_t>(i) < w.size();
+    // A face of one row or less maps no row to a value: such a press sets nothing.
+    float value = inside ? w[static_cast<size_t>(i)] : 0.0f;
+    if (viewHeight_ > 1) {
+        const float candidate = 0.5f - point.y * (1.0f / static_cast<float>(viewHeight_ - 1));
+        if (std::isfinite(candidate)) {
+            value = candidate;
+            if (inside) {
+                w[static_cast<size_t>(i)] = value;
+                model_.sendWave(w);
+            }
+        }
+    }
+    lineStartIndex_ = i;
+    lineEndIndex_ = i;
+    lineStartValue_ = value;
+    lineEndValue_ = value;
+    return gmpi::kMpOk;
+}
+
+int32_t waveEditor::onPointerMove(int32_t flags, Point point) {
+    previousPointerIndex_ = pointerIndex_;
+    viewHeight_ = faceHeight();
+    int32_t captured = 0;
+    if (graphicsHost != nullptr) graphicsHost->getCapture(&captured);
+    if (captured == 0) return gmpi::kMpOk;
+
+    const int32_t i = sampleIndexAt(point.x);
+    pointerIndex_ = i;
+    Wave& w = model_.selectedWave();
+    if (viewHeight_ > 1 && !std::isnan(point.y)) {
+        const float scale = 1.0f / static_cast<float>(viewHeight_ - 1);
+        bool changed = false;
+        if (i >= 0 && static_cast<size_t>(i) < w.size()) {
+            const float row = std::trunc(point.y);
+            float value = 0.5f - point.y * scale;
+            if (row < 0.0f) value = 0.5f;
+            if (row > static_cast<float>(viewHeight_ - 1)) value = -0.5f;
+            w[static_cast<size_t>(i)] = value;
+            changed = true;
+            if (shiftHeld(flags)) {
+                lineEndIndex_ = i;
+                lineEndValue_ = value;
+            }
+        }
+        // A fast move to the right skips samples: the one after the pointer of two events ago
+        // takes the present value. It goes out with this event's send: the host's report of
+        // a send that lacked it would otherwise overwrite it before any later send.
+        const int64_t gapTarget = int64_t(gapIndex_) + 1;
+        const float gapValue = 0.5f - point.y * scale;
+        if (int64_t(previousPointerIndex_) - int64_t(gapIndex_) > 1 && gapTarget > 0 &&
+            gapTarget < model_.lastIndex() && static_cast<size_t>(gapTarget) < w.size() &&
+            std::isfinite(gapValue)) {
+            w[static_cast<size_t>(gapTarget)] = gapValue;
+            changed = true;
+        }
+        if (changed) model_.sendWave(w);
+    }
+    gapIndex_ = previousPointerIndex_;
+    invalidateFace();
+    return gmpi::kMpOk;
+}
+
+int32_t waveEditor::onPointerUp(int32_t flags, Point) {
+    int32_t captured = 0;
+    if (graphicsHost != nullptr) graphicsHost->getCapture(&captured);
+    if (captured == 0) return gmpi::kMpOk;
+    graphicsHost->releaseCapture();
+    if (shiftHeld(flags)) {
+        // The straight line from the press to the last Shift-held point, limited to the
+        // wave's samples; the end point keeps its own value.
+        Wave& w = model_.selectedWave();
+        const int64_t a = lineStartIndex_, b = lineEndIndex_;
+        const float va = lineStartValue_, vb = lineEndValue_;
+        if (a != b && !w.empty()) {
+            const int64_t first = std::max<int64_t>(std::min(a, b), 0);
+            const int64_t last = std::min<int64_t>(std::max(a, b) - 1, int64_t(w.size()) - 1);
+            for (int64_t i = first; i <= last; ++i) {
+                float v = static_cast<float>(i - a) * (vb - va) / static_cast<float>(b - a) + va;
+                // Ends far apart overflow in single precision; every point of the line lies
+                // between them, which double precision reaches.
+                if (!std::isfinite(v))
+                    v = static_cast<float>(double(i - a) * (double(vb) - double(va)) / double(b - a) +
+                                           double(va));
+                w[static_cast<size_t>(i)] = v;
+            }
+        }
+        model_.sendWave(w);
+    }
+    invalidateFace();
+    return gmpi::kMpOk;
+}
