@@ -198,7 +198,7 @@ void PatchRunner::prepareFirstBlock() {
                              [](const auto& x, const auto& y) { return x.first < y.first; });
             for (const auto& [id, bytes] : values)
                 if (const PinInfo* pin = node->module->info->findPin(id)) giveGuiValue(index, *pin, bytes);
-            for (const PatchSelection& selection : patch.selections)
+            for (const PatchSelection& selection : patch_.selections)
                 if (selection.initial && selection.module == index)
                     giveGuiValue(index, *selection.pin, selectionBytes(selection));
             continue;
