@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace gmpi {
 
@@ -74,6 +75,61 @@ enum : int32_t {
     kEventPinOther = 103, // forwarded to the pin only
     kEventGraphStart = 104,
 };
+
+// Pin datatypes of audio modules (subtype 0).
+enum : int32_t {
+    kDatatypeInt = 0,
+    kDatatypeAudio = 5,
+    kDatatypeFloat = 6,
+    kDatatypeBlob = 10,
+};
+
+// Pin datatypes of GUI modules (subtypes 1 and 2).
+enum : int32_t {
+    kGuiPinText = 1,
+    kGuiPinBool = 4,
+    kGuiPinFloat = 6,
+    kGuiPinInt = 8,
+    kGuiPinBlob = 10,
+};
+
+enum : int32_t { kDirectionIn = 0, kDirectionOut = 1 };
+
+inline constexpr std::string_view kUnknownDatatypeName = "unknown";
+
+// The word for a datatype code in module descriptions and messages; the codes differ by side.
+constexpr std::string_view datatypeName(int32_t datatype, int32_t subtype) {
+    if (subtype == kSubtypeAudio) {
+        switch (datatype) {
+        case kDatatypeInt:
+            return "int";
+        case kDatatypeAudio:
+            return "audio";
+        case kDatatypeFloat:
+            return "float";
+        case kDatatypeBlob:
+            return "blob";
+        }
+    } else {
+        switch (datatype) {
+        case kGuiPinText:
+            return "text";
+        case kGuiPinBool:
+            return "bool";
+        case kGuiPinFloat:
+            return "float";
+        case kGuiPinInt:
+            return "int";
+        case kGuiPinBlob:
+            return "blob";
+        }
+    }
+    return kUnknownDatatypeName;
+}
+
+constexpr std::string_view directionName(int32_t direction) {
+    return direction == kDirectionOut ? "out" : "in";
+}
 
 } // namespace gmpi
 
