@@ -18,19 +18,8 @@ template <class Routine> MpBase::SubProcess asRoutine(Routine routine) {
 } // namespace
 
 ArrayLFO::ArrayLFO() {
-    modePin.attach(this, 0);
-    ratePin.attach(this, 1);
-    gatePin.attach(this, 2);
-    triggerPin.attach(this, 3);
-    fadeInPin.attach(this, 4);
-    interpolatePin.attach(this, 5);
-    wavePin.attach(this, 6);
-    levelModePin.attach(this, 7);
-    levelEnablePin.attach(this, 8);
-    levelPin.attach(this, 9);
-    sparePin.attach(this, 10);
-    tempoPin.attach(this, 11);
-    signalOutPin.attach(this, 12);
+    pq::attachPins<kPins>(this, modePin, ratePin, gatePin, triggerPin, fadeInPin, interpolatePin, wavePin,
+                          levelModePin, levelEnablePin, levelPin, sparePin, tempoPin, signalOutPin);
 
     wavePin.reserve(4 * kReservedWaveLength);
     incoming_.reserve(kReservedWaveLength);

@@ -97,29 +97,10 @@ MpBase::SubProcess ArrayOsc::mixRoutine(bool warp, bool level) {
 }
 
 ArrayOsc::ArrayOsc() {
-    waveAPin.attach(this, 0);
-    waveBPin.attach(this, 1);
-    pitchPin.attach(this, 2);
-    pitchOffsetAPin.attach(this, 3);
-    pitchOffsetBPin.attach(this, 4);
-    pitchModDepthPin.attach(this, 5);
-    pitchModPin.attach(this, 6);
-    sparePin.attach(this, 7);
-    ringModPin.attach(this, 8);
-    ringModDepthPin.attach(this, 9);
-    levelModePin.attach(this, 10);
-    levelPin.attach(this, 11);
-    syncPin.attach(this, 12);
-    morphPin.attach(this, 13);
-    warpModePin.attach(this, 14);
-    warpPin.attach(this, 15);
-    warpModDepthPin.attach(this, 16);
-    warpModPin.attach(this, 17);
-    voicesAPin.attach(this, 18);
-    voicesBPin.attach(this, 19);
-    spreadAPin.attach(this, 20);
-    spreadBPin.attach(this, 21);
-    signalOutPin.attach(this, 22);
+    pq::attachPins<kPins>(this, waveAPin, waveBPin, pitchPin, pitchOffsetAPin, pitchOffsetBPin,
+                          pitchModDepthPin, pitchModPin, sparePin, ringModPin, ringModDepthPin, levelModePin,
+                          levelPin, syncPin, morphPin, warpModePin, warpPin, warpModDepthPin, warpModPin,
+                          voicesAPin, voicesBPin, spreadAPin, spreadBPin, signalOutPin);
 
     waveAPin.reserve(4 * kReservedWaveLength);
     waveBPin.reserve(4 * kReservedWaveLength);
