@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "runtime/audio/mp_abi.h"
+
 namespace pqhost {
 
 enum class PinRate { Audio, Control };

@@ -25,13 +25,13 @@ constexpr size_t kEventLimit = size_t(1) << 20;
 // Audio to audio and control to control of one type; GUI values also reach audio-module
 // inputs, numbers and bools as numbers, blobs as blobs. Audio modules do not feed GUI pins.
 bool connectable(int32_t fromSubtype, int32_t from, int32_t toSubtype, int32_t to) {
-    const bool fromGui = fromSubtype != 0, toGui = toSubtype != 0;
+    const bool fromGui = fromSubtype != gmpi::kSubtypeAudio, toGui = toSubtype != gmpi::kSubtypeAudio;
     if (!fromGui) return !toGui && from == to;
     if (toGui) return from == to;
-    const bool number = from == 4 || from == 6 || from == 8;
-    if (to == 5 || to == 6) return number;
-    if (to == 0) return from == 4 || from == 8;
-    return to == 10 && from == 10;
+    const bool number = from == gmpi::kGuiPinBool || from == gmpi::kGuiPinFloat || from == gmpi::kGuiPinInt;
+    if (to == gmpi::kDatatypeAudio || to == gmpi::kDatatypeFloat) return number;
+    if (to == gmpi::kDatatypeInt) return from == gmpi::kGuiPinBool || from == gmpi::kGuiPinInt;
+    return to == gmpi::kDatatypeBlob && from == gmpi::kGuiPinBlob;
 }
 
 class Reader {
@@ -137,31 +137,32 @@ std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, con
         std::memcpy(bytes.data(), &v, sizeof(v));
         return bytes;
     };
-    const bool audioSide = subtype == 0;
+    const bool audioSide = subtype == gmpi::kSubtypeAudio;
     const int32_t type = pin.datatype;
-    if ((audioSide && (type == 5 || type == 6)) || (!audioSide && type == 6)) {
+    if ((audioSide && (type == gmpi::kDatatypeAudio || type == gmpi::kDatatypeFloat)) ||
+        (!audioSide && type == gmpi::kGuiPinFloat)) {
         return bytesOf(singleFloat(value, place));
     }
-    if ((audioSide && type == 0) || (!audioSide && type == 8)) {
+    if ((audioSide && type == gmpi::kDatatypeInt) || (!audioSide && type == gmpi::kGuiPinInt)) {
         const double v = number(value, place);
         if (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() ||
             v > std::numeric_limits<int32_t>::max())
             fail(place, "pin \"" + pin.name + "\" takes a 32-bit integer, found " + shown(value));
         return bytesOf(static_cast<int32_t>(v));
     }
-    if (!audioSide && type == 4) {
+    if (!audioSide && type == gmpi::kGuiPinBool) {
         if (!value.is_boolean())
             fail(place, "pin \"" + pin.name + "\" takes true or false, found " + shown(value));
         return {static_cast<uint8_t>(value.get<bool>() ? 1 : 0)};
     }
-    if (!audioSide && type == 1) {
+    if (!audioSide && type == gmpi::kGuiPinText) {
         if (!value.is_string()) fail(place, "pin \"" + pin.name + "\" takes a text, found " + shown(value));
         const std::u16string text = toUtf16(value.get<std::string>());
         std::vector<uint8_t> bytes(text.size() * 2);
         if (!text.empty()) std::memcpy(bytes.data(), text.data(), bytes.size());
         return bytes;
     }
-    if (type == 10) {
+    if ((audioSide && type == gmpi::kDatatypeBlob) || (!audioSide && type == gmpi::kGuiPinBlob)) {
         const json* samples = &value;
         if (value.is_object() && value.contains("wav")) {
             const json& path = value["wav"];
@@ -204,7 +205,8 @@ void Reader::readModule(const json& entry, const std::string& place) {
     module.id = toUtf16(id.get<std::string>());
     if (entry.contains("subtype")) {
         const double subtype = number(entry["subtype"], place + ": subtype");
-        if (subtype != 0 && subtype != 1 && subtype != 2)
+        if (subtype != gmpi::kSubtypeAudio && subtype != gmpi::kSubtypeGuiLegacy &&
+            subtype != gmpi::kSubtypeGuiGraphics)
             fail(place + ": subtype", "must be 0 (audio), 1 or 2 (GUI), not " + shown(entry["subtype"]));
         module.subtype = static_cast<int32_t>(subtype);
     }
@@ -230,7 +232,8 @@ void Reader::readModule(const json& entry, const std::string& place) {
             const PinInfo* pin = module.info->findPin(pinName);
             if (pin == nullptr) fail(where, "module " + shown(module.name) + " has no pin " + shown(pinName));
             // GUI pins are written by host and module alike; audio outputs only by the module.
-            if (pin->direction != 0 && module.subtype == 0) fail(where, "an output takes no value");
+            if (pin->direction != gmpi::kDirectionIn && module.subtype == gmpi::kSubtypeAudio)
+                fail(where, "an output takes no value");
             module.values.emplace_back(pin->id, valueBytes(*pin, module.subtype, value, where));
         }
     }
@@ -243,9 +246,11 @@ void Reader::readConnection(const json& entry, const std::string& place) {
                                pinRef(member(entry, "to", place), place + ": to")};
     const PatchModule& from = patch_.modules[connection.from.module];
     const PatchModule& to = patch_.modules[connection.to.module];
-    if (connection.from.pin->direction != 1 && from.subtype == 0) fail(place, "\"from\" must name an output");
-    if (connection.to.pin->direction != 0) fail(place, "\"to\" must name an input");
-    const bool toAudio = to.subtype == 0 && connection.to.pin->datatype == 5;
+    if (connection.from.pin->direction != gmpi::kDirectionOut && from.subtype == gmpi::kSubtypeAudio)
+        fail(place, "\"from\" must name an output");
+    if (connection.to.pin->direction != gmpi::kDirectionIn) fail(place, "\"to\" must name an input");
+    const bool toAudio =
+        to.subtype == gmpi::kSubtypeAudio && connection.to.pin->datatype == gmpi::kDatatypeAudio;
     if (!connectable(from.subtype, connection.from.pin->datatype, to.subtype, connection.to.pin->datatype))
         fail(place, std::string("cannot connect ") +
                         datatypeName(connection.from.pin->datatype, from.subtype) + " output \"" +
@@ -262,7 +267,7 @@ void Reader::readConnection(const json& entry, const std::string& place) {
 void Reader::readEvent(const json& entry, const std::string& place) {
     const PinRef pin = pinRef(member(entry, "pin", place), place + ": pin");
     const PatchModule& module = patch_.modules[pin.module];
-    if (pin.pin->direction != 0) fail(place, "events go to inputs");
+    if (pin.pin->direction != gmpi::kDirectionIn) fail(place, "events go to inputs");
     if (entry.contains("gate")) {
         const json& gate = entry["gate"];
         const double start = number(member(gate, "start", place + ": gate"), place + ": gate start");
@@ -302,14 +307,16 @@ size_t Reader::guiModule(const json& entry, const std::string& place) const {
     if (!name.is_string()) fail(place, "\"module\" must be a module name");
     const auto it = byName_.find(name.get<std::string>());
     if (it == byName_.end()) fail(place, "unknown module " + shown(name));
-    if (patch_.modules[it->second].subtype == 0) fail(place, "module " + shown(name) + " has no face");
+    if (patch_.modules[it->second].subtype == gmpi::kSubtypeAudio)
+        fail(place, "module " + shown(name) + " has no face");
     return it->second;
 }
 
 void Reader::readOutput(const json& entry, const std::string& place) {
     const PinRef ref = pinRef(entry, place);
     const PatchModule& module = patch_.modules[ref.module];
-    if (module.subtype != 0 || ref.pin->datatype != 5 || ref.pin->direction != 1)
+    if (module.subtype != gmpi::kSubtypeAudio || ref.pin->datatype != gmpi::kDatatypeAudio ||
+        ref.pin->direction != gmpi::kDirectionOut)
         fail(place, "only audio outputs can be rendered");
     patch_.outputs.push_back(ref);
 }
@@ -340,7 +347,7 @@ void Reader::readPointer(const json& entry, const std::string& place) {
     pointer.y = singleFloat(member(entry, "y", place), place + ": y");
     if (entry.contains("shift")) {
         if (!entry["shift"].is_boolean()) fail(place, "\"shift\" must be true or false");
-        if (entry["shift"].get<bool>()) pointer.flags |= 0x10000;
+        if (entry["shift"].get<bool>()) pointer.flags |= gmpi::kPointerFlagShift;
     }
     patch_.pointer.push_back(pointer);
 }

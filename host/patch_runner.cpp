@@ -54,19 +54,19 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         node->module = &module;
         gmpi::IMpUnknown* object = nullptr;
         int32_t result = gmpi::kMpFail;
-        if (module.subtype != 0) {
+        if (module.subtype != gmpi::kSubtypeAudio) {
             node->gui = std::make_unique<GuiModuleInstance>();
             // Legacy modules get the host from the factory; graphics modules through setHost.
             result =
-                module.subtype == 2 && library.factory2()
+                module.subtype == gmpi::kSubtypeGuiGraphics && library.factory2()
                     ? library.createInstance2(module.id, module.subtype, &object)
                     : library.createInstance(module.id, module.subtype, node->gui->hostObject(), &object);
         } else {
             node->audio = std::make_unique<AudioInstance>(*engine_, module.name);
             // The newest factory hands the host over afterwards; the earlier one at creation.
-            result = library.factory2()
-                         ? library.createInstance2(module.id, 0, &object)
-                         : library.createInstance(module.id, 0, node->audio->hostObject(), &object);
+            result = library.factory2() ? library.createInstance2(module.id, gmpi::kSubtypeAudio, &object)
+                                        : library.createInstance(module.id, gmpi::kSubtypeAudio,
+                                                                 node->audio->hostObject(), &object);
         }
         if (result != gmpi::kMpOk && object != nullptr) object->release();
         if (result != gmpi::kMpOk || object == nullptr ||
@@ -79,9 +79,9 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         }
         node->audio->attach(object, library.factory2() == nullptr);
         for (const PinInfo& pin : module.info->pins) {
-            if (pin.datatype != 5) continue;
+            if (pin.datatype != gmpi::kDatatypeAudio) continue;
             float* buffer = node->audio->addAudioPin(pin.id);
-            if (pin.direction == 0) {
+            if (pin.direction == gmpi::kDirectionIn) {
                 float value = 0;
                 if (!pin.defaultValue.empty()) value = std::stof(pin.defaultValue);
                 for (const auto& [id, bytes] : module.values)
@@ -105,7 +105,7 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
     for (const PatchConnection& c : patch.connections) {
         Node& from = *nodes_[c.from.module];
         Node& to = *nodes_[c.to.module];
-        if (c.to.pin->datatype == 5 && from.audio) {
+        if (c.to.pin->datatype == gmpi::kDatatypeAudio && from.audio) {
             to.constants.erase(c.to.pin->id);
             to.feeds.push_back({c.to.pin->id, &from, c.from.pin->id});
         }
@@ -124,7 +124,8 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         }
         node->audio->onValue = [this, index](const PinValueRecord& value) {
             for (const PatchConnection& c : patch_.connections)
-                if (c.from.module == index && c.from.pin->id == value.pinId && c.to.pin->datatype != 5)
+                if (c.from.module == index && c.from.pin->id == value.pinId &&
+                    c.to.pin->datatype != gmpi::kDatatypeAudio)
                     nodes_[c.to.module]->audio->queueEvent(value.time, gmpi::kEventPinSet, c.to.pin->id,
                                                            value.bytes.data(), int32_t(value.bytes.size()));
         };
@@ -164,7 +165,8 @@ PatchRunner::PatchRunner(const Patch& patch) : patch_(patch) {
         for (const auto& [id, bytes] : node->module->values) {
             if (node->constants.count(id)) continue;
             const PinInfo* pin = node->module->info->findPin(id);
-            if (pin && pin->datatype == 5) continue; // a connected audio input follows its source
+            if (pin && pin->datatype == gmpi::kDatatypeAudio)
+                continue; // a connected audio input follows its source
             node->audio->queueEvent(0, gmpi::kEventPinSet, id, bytes.data(), int32_t(bytes.size()));
         }
         for (const auto& [id, value] : node->constants)
@@ -193,16 +195,17 @@ void PatchRunner::routeGuiValue(size_t module, int32_t pinId, const std::vector<
         std::vector<uint8_t> value = bytes;
         const int32_t from = c.from.pin->datatype, to = c.to.pin->datatype;
         Node& target = *nodes_[c.to.module];
-        if (target.audio && (to == 5 || to == 6) && from != 6) {
+        if (target.audio && (to == gmpi::kDatatypeAudio || to == gmpi::kDatatypeFloat) &&
+            from != gmpi::kGuiPinFloat) {
             // bools and integers become numbers
             int32_t whole = 0;
-            if (from == 4)
+            if (from == gmpi::kGuiPinBool)
                 whole = !bytes.empty() && bytes[0] != 0;
             else
                 std::memcpy(&whole, bytes.data(), std::min<size_t>(4, bytes.size()));
             const float f = static_cast<float>(whole);
             value.assign(reinterpret_cast<const uint8_t*>(&f), reinterpret_cast<const uint8_t*>(&f) + 4);
-        } else if (target.audio && to == 0 && from == 4) {
+        } else if (target.audio && to == gmpi::kDatatypeInt && from == gmpi::kGuiPinBool) {
             const int32_t whole = !bytes.empty() && bytes[0] != 0;
             value.assign(reinterpret_cast<const uint8_t*>(&whole),
                          reinterpret_cast<const uint8_t*>(&whole) + 4);
@@ -218,7 +221,7 @@ void PatchRunner::deliverToPin(size_t module, const PinInfo& pin, const std::vec
         node.gui->deliver(pin.id, bytes.data(), int32_t(bytes.size()));
         return;
     }
-    if (pin.datatype == 5) {
+    if (pin.datatype == gmpi::kDatatypeAudio) {
         // An unconnected audio input holds a new constant from `offset` on, announced by a
         // streaming stop; a connected one follows its source.
         const auto constant = node.constants.find(pin.id);

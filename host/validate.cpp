@@ -93,7 +93,7 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
         if (result != gmpi::kMpOk) throw HostError("creation failed with " + std::to_string(result));
         instance.attach(object, viaHost);
         for (const PinInfo& pin : module.pins)
-            if (pin.datatype == 5) instance.addAudioPin(pin.id);
+            if (pin.datatype == gmpi::kDatatypeAudio) instance.addAudioPin(pin.id);
         instance.setBufferResult(h.whole(), nullptr);
         instance.open();
         instance.queueGraphStart();
@@ -101,7 +101,7 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
         std::vector<std::vector<uint8_t>> payloads;
         for (int round = 0; round < rounds; ++round) {
             for (const PinInfo& pin : module.pins) {
-                if (pin.datatype != 5 || pin.direction != 0) continue;
+                if (pin.datatype != gmpi::kDatatypeAudio || pin.direction != gmpi::kDirectionIn) continue;
                 float* buffer = instance.buffer(pin.id);
                 const float constant = h.number();
                 const bool varies = h.chance(30);
@@ -115,7 +115,9 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
             for (int i = 0; i < n; ++i) {
                 gmpi::MpEvent& e = events[size_t(i)];
                 e.time = h.chance(10) ? h.whole() : h.below(count + 1);
-                e.type = h.chance(5) ? h.whole() : 100 + h.below(5);
+                e.type = h.chance(5)
+                             ? h.whole()
+                             : gmpi::kEventPinSet + h.below(gmpi::kEventGraphStart - gmpi::kEventPinSet + 1);
                 e.pinId = h.pinId(module);
                 payloads[size_t(i)] = h.payload();
                 e.size = h.chance(5) ? h.whole() : int32_t(payloads[size_t(i)].size());
@@ -140,7 +142,7 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
 void exerciseGui(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
     GuiModuleInstance gui;
     gmpi::IMpUnknown* object = nullptr;
-    const int32_t result = module.subtype == 2 && library.factory2()
+    const int32_t result = module.subtype == gmpi::kSubtypeGuiGraphics && library.factory2()
                                ? library.createInstance2(module.id, module.subtype, &object)
                                : library.createInstance(module.id, module.subtype, gui.hostObject(), &object);
     if (result != gmpi::kMpOk || !gui.attach(object, module.subtype))
@@ -191,7 +193,7 @@ std::string describe(const ModuleInfo& module) {
 void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, uint32_t seed, int rounds) {
     PluginLibrary library(libraryPath);
     Hostile hostile(seed);
-    if (module.subtype == 0)
+    if (module.subtype == gmpi::kSubtypeAudio)
         exerciseAudio(library, module, hostile, rounds);
     else
         exerciseGui(library, module, hostile, rounds);

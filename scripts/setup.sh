@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libsndfile1-dev libcairo2-dev fonts-dejavu-core
-    libfftw3-dev
+    libfftw3-dev libpugixml-dev
 )
 missing=()
 for p in "${packages[@]}"; do

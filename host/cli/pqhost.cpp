@@ -152,7 +152,7 @@ int info(const std::string& path) {
         for (const pqhost::PinInfo& pin : module.pins) {
             std::printf("  pin %d \"%s\" %s %s\n", pin.id, pin.name.c_str(),
                         pqhost::datatypeName(pin.datatype, module.subtype),
-                        pin.direction == 0 ? "in" : "out");
+                        pin.direction == gmpi::kDirectionIn ? "in" : "out");
         }
     }
     if (found == 0) std::printf("no catalogued module\n");

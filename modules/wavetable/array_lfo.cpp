@@ -61,7 +61,7 @@ void ArrayLFO::onSetPins() {
     if (!streaming)
         setSleep();
     else
-        sleepMode = 0;
+        setSleepMode(pq::SleepMode::Never);
 }
 
 MpBase::SubProcess ArrayLFO::routineFor(int32_t mode) const {

@@ -19,18 +19,14 @@
 namespace gmpi {
 
 // Results of every operation that crosses the boundary.
-enum : int32_t {
-    kMpOk = 0,
-    kMpFail = -1,      // attempted and failed (constructor threw, no such pin)
-    kMpNoSupport = -2, // interface, identifier or subtype not supported
-};
+inline constexpr int32_t kMpOk = 0;
+inline constexpr int32_t kMpFail = -1;      // attempted and failed (constructor threw, no such pin)
+inline constexpr int32_t kMpNoSupport = -2; // interface, identifier or subtype not supported
 
 // Kinds of object a registry entry creates.
-enum : int32_t {
-    kSubtypeAudio = 0,
-    kSubtypeGuiLegacy = 1,
-    kSubtypeGuiGraphics = 2,
-};
+inline constexpr int32_t kSubtypeAudio = 0;
+inline constexpr int32_t kSubtypeGuiLegacy = 1;
+inline constexpr int32_t kSubtypeGuiGraphics = 2;
 
 struct Guid {
     uint32_t data1;
@@ -68,32 +64,30 @@ struct MpEvent {
 };
 static_assert(sizeof(MpEvent) == 40);
 
-enum : int32_t {
-    kEventPinSet = 100,
-    kEventPinStreamingStart = 101,
-    kEventPinStreamingStop = 102,
-    kEventPinOther = 103, // forwarded to the pin only
-    kEventGraphStart = 104,
-};
+inline constexpr int32_t kEventPinSet = 100;
+inline constexpr int32_t kEventPinStreamingStart = 101;
+inline constexpr int32_t kEventPinStreamingStop = 102;
+inline constexpr int32_t kEventPinOther = 103; // forwarded to the pin only
+inline constexpr int32_t kEventGraphStart = 104;
 
 // Pin datatypes of audio modules (subtype 0).
-enum : int32_t {
-    kDatatypeInt = 0,
-    kDatatypeAudio = 5,
-    kDatatypeFloat = 6,
-    kDatatypeBlob = 10,
-};
+inline constexpr int32_t kDatatypeInt = 0;
+inline constexpr int32_t kDatatypeAudio = 5;
+inline constexpr int32_t kDatatypeFloat = 6;
+inline constexpr int32_t kDatatypeBlob = 10;
 
 // Pin datatypes of GUI modules (subtypes 1 and 2).
-enum : int32_t {
-    kGuiPinText = 1,
-    kGuiPinBool = 4,
-    kGuiPinFloat = 6,
-    kGuiPinInt = 8,
-    kGuiPinBlob = 10,
-};
+inline constexpr int32_t kGuiPinText = 1;
+inline constexpr int32_t kGuiPinBool = 4;
+inline constexpr int32_t kGuiPinFloat = 6;
+inline constexpr int32_t kGuiPinInt = 8;
+inline constexpr int32_t kGuiPinBlob = 10;
 
-enum : int32_t { kDirectionIn = 0, kDirectionOut = 1 };
+inline constexpr int32_t kDirectionIn = 0;
+inline constexpr int32_t kDirectionOut = 1;
+
+// Pointer and mouse event flags: Shift counts as held while this bit is set.
+inline constexpr int32_t kPointerFlagShift = 0x10000;
 
 inline constexpr std::string_view kUnknownDatatypeName = "unknown";
 
@@ -134,6 +128,13 @@ constexpr std::string_view directionName(int32_t direction) {
 } // namespace gmpi
 
 namespace pq {
+// When an audio module may ask the host to let it sleep.
+enum class SleepMode : int32_t {
+    Automatic = -1, // once no input streams and the outputs hold
+    Never = 0,
+    Always = 1, // once the outputs hold, whatever streams
+};
+
 // The release of every reference-counted object: drops one reference and deletes the object
 // with the last one. Answers the new count. Counts are plain integers: one thread at a time.
 template <class T> int32_t releaseReference(int32_t& count, T* object) {

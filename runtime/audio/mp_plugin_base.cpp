@@ -67,7 +67,7 @@ MpPluginBase::~MpPluginBase() {
 int32_t MpPluginBase::queryInterface(const gmpi::Guid& iid, void** out) {
     if (out == nullptr) return gmpi::kMpNoSupport;
     if (iid == gmpi::MP_IID_PLUGIN || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpPlugin*>(this);
+        *out = static_cast<pq::detail::PluginInterface*>(this);
         addRef();
         return gmpi::kMpOk;
     }
@@ -89,7 +89,7 @@ int32_t MpPluginBase::queryInterface(const gmpi::Guid& iid, void** out) {
         return gmpi::kMpOk;
     }
     if (iid == gmpi::MP_IID_PLUGIN || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpPlugin*>(this);
+        *out = static_cast<pq::detail::PluginInterface*>(this);
         addRef();
         return gmpi::kMpOk;
     }

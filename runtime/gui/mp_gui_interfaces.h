@@ -257,8 +257,7 @@ public:
     virtual int32_t reserved10() = 0;
 };
 
-// Pointer flags: Shift counts as held while this bit is set.
-inline constexpr int32_t kPointerFlagShift = 0x10000;
+using gmpi::kPointerFlagShift;
 
 } // namespace gmpi_gui_api
 
