@@ -53,6 +53,7 @@ private:
                                     const std::string& place) const;
     int64_t sampleAt(double seconds, const std::string& place) const;
     void readModule(const json& entry, const std::string& place);
+    const LibraryCatalogue& catalogueOf(const std::filesystem::path& library, const std::string& place);
     void readConnection(const json& entry, const std::string& place);
     void readEvent(const json& entry, const std::string& place);
     void addEvent(PatchEvent event, const std::string& place);
@@ -68,6 +69,7 @@ private:
     std::filesystem::path pluginDir_;
     Patch patch_;
     std::map<std::string, size_t> byName_;
+    std::map<std::string, std::shared_ptr<const LibraryCatalogue>> catalogues_; // by canonical path
     int64_t facePixels_ = 0;
 };
 
@@ -210,10 +212,6 @@ void Reader::readModule(const json& entry, const std::string& place) {
             fail(place + ": subtype", "must be 0 (audio), 1 or 2 (GUI), not " + shown(entry["subtype"]));
         module.subtype = static_cast<int32_t>(subtype);
     }
-    module.info = findModule(module.id, module.subtype);
-    if (module.info == nullptr)
-        fail(place, "unknown module " + shown(id) + " of subtype " + std::to_string(module.subtype));
-
     std::filesystem::path path = module.library;
     if (module.library.find('/') != std::string::npos || path.extension() == ".so") {
         if (path.is_relative()) path = file_.parent_path() / path;
@@ -223,6 +221,11 @@ void Reader::readModule(const json& entry, const std::string& place) {
     if (!std::filesystem::is_regular_file(path))
         fail(place, "library \"" + module.library + "\" not found (looked for " + path.string() + ")");
     module.libraryPath = path;
+    const LibraryCatalogue& catalogue = catalogueOf(path, place);
+    module.info = catalogue.findModule(module.id, module.subtype);
+    if (module.info == nullptr)
+        fail(place, "unknown module " + shown(id) + " of subtype " + std::to_string(module.subtype) +
+                        ": library \"" + module.library + "\" describes no such module");
 
     if (entry.contains("values")) {
         const json& values = entry["values"];
@@ -372,6 +375,26 @@ void Reader::readFace(const json& entry, const std::string& place) {
     face.sample = entry.contains("time") ? sampleAt(number(entry["time"], place + ": time"), place + ": time")
                                          : patch_.lengthSamples;
     patch_.faces.push_back(face);
+}
+
+// Each library's descriptions are read from its file once per patch.
+const LibraryCatalogue& Reader::catalogueOf(const std::filesystem::path& library, const std::string& place) {
+    std::error_code error;
+    const std::string key = std::filesystem::weakly_canonical(library, error).string();
+    auto it = catalogues_.find(key);
+    if (it == catalogues_.end()) {
+        std::shared_ptr<const LibraryCatalogue> catalogue;
+        try {
+            catalogue = std::make_shared<const LibraryCatalogue>(readCatalogue(library.string()));
+        } catch (const HostError& e) {
+            fail(place, e.what());
+        }
+        if (catalogue->modules.empty())
+            fail(place, "library " + library.string() + " carries no module descriptions");
+        patch_.catalogues.push_back(catalogue);
+        it = catalogues_.emplace(key, std::move(catalogue)).first;
+    }
+    return *it->second;
 }
 
 Patch Reader::read() {

@@ -202,17 +202,13 @@ void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, ui
 std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, uint32_t seed, int rounds,
                                                std::vector<std::string>* validated,
                                                const ModuleExerciser& exerciser, unsigned timeoutSeconds) {
+    const LibraryCatalogue catalogue = readCatalogue(libraryPath);
+    if (catalogue.modules.empty())
+        throw HostError(libraryPath + " carries no module descriptions: nothing to validate");
     std::vector<const ModuleInfo*> present;
     {
         PluginLibrary library(libraryPath);
-        for (const ModuleInfo& module : catalogue()) {
-            gmpi::IMpUnknown* object = nullptr;
-            int32_t result = library.createInstance2(module.id, module.subtype, &object);
-            if (result == gmpi::kMpNoSupport && library.factory2() == nullptr)
-                result = library.createInstance(module.id, module.subtype, nullptr, &object);
-            if (object != nullptr) object->release();
-            if (result != gmpi::kMpNoSupport) present.push_back(&module);
-        }
+        present = creatableModules(library, catalogue);
     }
     std::vector<ValidationFinding> findings;
     for (const ModuleInfo* module : present) {

@@ -1,6 +1,6 @@
 // pqhost: the substitute host's command line.
 //
-//   pqhost info <library>                 SDK version and text, and every catalogued module it creates
+//   pqhost info <library>                 SDK version and text, and every module it describes and creates
 //   pqhost render <patch.json> -o <file.wav> [--plugins <dir>]
 //                                         renders a patch's outputs to a 32-bit float WAV file
 //   pqhost validate <library> [--seed N] [--rounds N] [--timeout S]
@@ -8,6 +8,7 @@
 //                                         a process of its own; a crash is reported with its seed
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -136,30 +137,28 @@ int info(const std::string& path) {
     std::printf("sdk version: %d\n", library.sdkVersion());
     std::printf("sdk text: %s\n", pqhost::toUtf8(library.sdkText()).c_str());
     std::printf("factory: %s\n", library.factory2() ? "IMpFactory2" : "IMpFactory");
-    int found = 0;
-    for (const pqhost::ModuleInfo& module : pqhost::catalogue()) {
-        gmpi::IMpUnknown* object = nullptr;
-        // Audio modules need no host to exist; GUI modules of the earlier edition refuse to be
-        // made without one, so probing goes through createInstance2 where there is one.
-        int32_t result = library.createInstance2(module.id, module.subtype, &object);
-        if (result == gmpi::kMpNoSupport && library.factory2() == nullptr)
-            result = library.createInstance(module.id, module.subtype, nullptr, &object);
-        if (object != nullptr) object->release();
-        if (result == gmpi::kMpNoSupport) continue;
-        ++found;
-        std::printf("module \"%s\" subtype %d (%s)\n", pqhost::toUtf8(module.id).c_str(), module.subtype,
-                    module.className.c_str());
-        for (const pqhost::PinInfo& pin : module.pins) {
+    const pqhost::LibraryCatalogue catalogue = pqhost::readCatalogue(path);
+    const auto creatable = pqhost::creatableModules(library, catalogue);
+    for (const pqhost::ModuleInfo* module : creatable) {
+        std::printf("module \"%s\" subtype %d (%s)\n", pqhost::toUtf8(module->id).c_str(), module->subtype,
+                    module->className.c_str());
+        for (const pqhost::PinInfo& pin : module->pins) {
             std::printf("  pin %d \"%s\" %s %s\n", pin.id, pin.name.c_str(),
-                        pqhost::datatypeName(pin.datatype, module.subtype),
+                        pqhost::datatypeName(pin.datatype, module->subtype),
                         pin.direction == gmpi::kDirectionIn ? "in" : "out");
         }
     }
-    if (found == 0) std::printf("no catalogued module\n");
+    for (const pqhost::ModuleInfo& module : catalogue.modules) {
+        if (std::find(creatable.begin(), creatable.end(), &module) == creatable.end())
+            std::printf("module \"%s\" subtype %d: described, but the library does not create it\n",
+                        pqhost::toUtf8(module.id).c_str(), module.subtype);
+    }
     // Descriptions the library carries in its file, read without calling into it.
     for (const std::string& description : pqhost::readModuleDescriptions(path))
         std::printf("description:\n%s%s", description.c_str(),
                     !description.empty() && description.back() == '\n' ? "" : "\n");
+    if (catalogue.modules.empty())
+        throw pqhost::HostError(path + " carries no module descriptions: its modules cannot be listed");
     return 0;
 }
 
