@@ -54,16 +54,9 @@ bool parseFinite(std::string_view text, float& value) {
 }
 
 int32_t datatypeCode(std::string_view name, int32_t subtype) {
-    const int32_t audioSide[] = {gmpi::kDatatypeInt, gmpi::kDatatypeAudio, gmpi::kDatatypeFloat,
-                                 gmpi::kDatatypeBlob};
-    const int32_t guiSide[] = {gmpi::kGuiPinText, gmpi::kGuiPinBool, gmpi::kGuiPinFloat, gmpi::kGuiPinInt,
-                               gmpi::kGuiPinBlob};
-    const auto find = [&](const auto& codes) {
-        for (int32_t code : codes)
-            if (gmpi::datatypeName(code, subtype) == name) return code;
-        return int32_t{-1};
-    };
-    return subtype == gmpi::kSubtypeAudio ? find(audioSide) : find(guiSide);
+    for (const gmpi::DatatypeName& d : gmpi::datatypeNames(subtype))
+        if (d.name == name) return d.code;
+    return -1;
 }
 
 class DescriptionReader {

@@ -14,6 +14,8 @@
 
 #include <cstdint>
 #include <cstring>
+#include <initializer_list>
+#include <span>
 #include <string_view>
 
 namespace gmpi {
@@ -91,33 +93,28 @@ inline constexpr int32_t kPointerFlagShift = 0x10000;
 
 inline constexpr std::string_view kUnknownDatatypeName = "unknown";
 
-// The word for a datatype code in module descriptions and messages; the codes differ by side.
+struct DatatypeName {
+    int32_t code;
+    std::string_view name;
+};
+inline constexpr DatatypeName kAudioDatatypeNames[] = {
+    {kDatatypeInt, "int"}, {kDatatypeAudio, "audio"}, {kDatatypeFloat, "float"}, {kDatatypeBlob, "blob"}};
+inline constexpr DatatypeName kGuiDatatypeNames[] = {{kGuiPinText, "text"},
+                                                     {kGuiPinBool, "bool"},
+                                                     {kGuiPinFloat, "float"},
+                                                     {kGuiPinInt, "int"},
+                                                     {kGuiPinBlob, "blob"}};
+
+// The datatypes of a module of `subtype` with their words in module descriptions and messages;
+// the codes differ by side.
+constexpr std::span<const DatatypeName> datatypeNames(int32_t subtype) {
+    if (subtype == kSubtypeAudio) return kAudioDatatypeNames;
+    return kGuiDatatypeNames;
+}
+
 constexpr std::string_view datatypeName(int32_t datatype, int32_t subtype) {
-    if (subtype == kSubtypeAudio) {
-        switch (datatype) {
-        case kDatatypeInt:
-            return "int";
-        case kDatatypeAudio:
-            return "audio";
-        case kDatatypeFloat:
-            return "float";
-        case kDatatypeBlob:
-            return "blob";
-        }
-    } else {
-        switch (datatype) {
-        case kGuiPinText:
-            return "text";
-        case kGuiPinBool:
-            return "bool";
-        case kGuiPinFloat:
-            return "float";
-        case kGuiPinInt:
-            return "int";
-        case kGuiPinBlob:
-            return "blob";
-        }
-    }
+    for (const DatatypeName& d : datatypeNames(subtype))
+        if (d.code == datatype) return d.name;
     return kUnknownDatatypeName;
 }
 
@@ -134,6 +131,25 @@ enum class SleepMode : int32_t {
     Never = 0,
     Always = 1, // once the outputs hold, whatever streams
 };
+
+// Whether `iid` is one of `ids`.
+inline bool isOneOf(const gmpi::Guid& iid, std::initializer_list<gmpi::Guid> ids) {
+    for (const gmpi::Guid& id : ids)
+        if (iid == id) return true;
+    return false;
+}
+
+// The answer of every queryInterface: `found` is the object's pointer for the interface asked
+// for, or null when it offers none. A found interface is stored in *out with one reference
+// added (objects that are not counted answer addRef with a constant) and kMpOk answered;
+// otherwise *out is null and the answer kMpNoSupport. A null `out` stores nothing.
+template <class Interface> int32_t answerQuery(void** out, Interface* found) {
+    if (out == nullptr) return gmpi::kMpNoSupport;
+    *out = found;
+    if (found == nullptr) return gmpi::kMpNoSupport;
+    found->addRef();
+    return gmpi::kMpOk;
+}
 
 // The release of every reference-counted object: drops one reference and deletes the object
 // with the last one. Answers the new count. Counts are plain integers: one thread at a time.
