@@ -9,6 +9,7 @@
 
 #include <vector>
 
+#include "modules/wavetable/table_reading.h"
 #include "runtime/audio/mp_pins.h"
 #include "runtime/pin_table.h"
 
@@ -82,10 +83,7 @@ private:
     void takeWave();
     void useDefaultWave();
 
-    template <bool Interpolate> float lookup(float position) const;
-    void wrapPhase();
     bool triggerReset(float trigger);
-    float fadeGain(float fadeIn);
     void setOneShotIncrement(float rate);
     void setFreeRunIncrement(float rate);
     void setTempoSyncIncrement(float rate, float tempo);
@@ -120,8 +118,7 @@ private:
     bool triggerLatch_ = false;
     int32_t oneShotState_ = 0;
     int32_t stepState_ = 1;
-    bool fadeDone_ = false;
-    float fadeEnvelope_ = 0.0f;
+    pq::FadeIn fade_;
     float inverseSampleRate_ = 1.0f / 44100.0f;
     int32_t installedMode_ = kFreeRun;
 };
