@@ -90,7 +90,7 @@ struct ModuleDescription {
     int32_t subtype;             // gmpi::kSubtype...
     std::string_view className;
     std::span<const PinDescription> pins;
-    const PluginListEntry* pluginList = nullptr;
+    PluginListEntry pluginList = {}; // none while its id is empty
 };
 
 namespace detail {
@@ -195,7 +195,7 @@ constexpr std::string_view pluginListDatatype(int32_t datatype, int32_t subtype)
 }
 
 template <class Sink> constexpr void writePluginListForm(Sink& sink, const ModuleDescription& d) {
-    const PluginListEntry& entry = *d.pluginList;
+    const PluginListEntry& entry = d.pluginList;
     const bool audio = d.subtype == gmpi::kSubtypeAudio;
     write(sink, kXmlDeclaration);
     write(sink, "<PluginList>\n  <Plugin");
@@ -232,7 +232,7 @@ template <class Sink> constexpr void writePluginListForm(Sink& sink, const Modul
 
 template <class Sink> constexpr void writeDescriptions(Sink& sink, const ModuleDescription& d) {
     writeModuleForm(sink, d);
-    if (d.pluginList != nullptr) writePluginListForm(sink, d);
+    if (!d.pluginList.id.empty()) writePluginListForm(sink, d);
 }
 
 template <const ModuleDescription& D> constexpr size_t descriptionSize() {

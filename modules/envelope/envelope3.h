@@ -57,9 +57,12 @@ public:
          {},
          "hostConnect=\"Voice/Active\" isPolyphonic=\"true\""},
     };
-    static constexpr pq::PluginListEntry kPluginList{"QM ADSR3c", "ADSR3", "Waveform", "EnveloperAdsr.htm"};
-    static constexpr pq::ModuleDescription kDescription{"PQADSR3", gmpi::kSubtypeAudio, "Envelope3", kPins,
-                                                        &kPluginList};
+    static constexpr pq::ModuleDescription kDescription{
+        "PQADSR3",
+        gmpi::kSubtypeAudio,
+        "Envelope3",
+        kPins,
+        {"QM ADSR3c", "ADSR3", "Waveform", "EnveloperAdsr.htm"}};
 
     Envelope3();
     int32_t open() override;
