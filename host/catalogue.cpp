@@ -33,6 +33,13 @@ const ModuleInfo* LibraryCatalogue::findModule(const std::u16string& id, int32_t
     return nullptr;
 }
 
+std::string LibraryCatalogue::noModulesMessage(const std::string& library) const {
+    std::string message = library + " carries no module descriptions";
+    if (otherDescriptions != 0)
+        message += " (only " + std::to_string(otherDescriptions) + " in other forms, which name no modules)";
+    return message;
+}
+
 const char* datatypeName(int32_t datatype, int32_t subtype) {
     // The names are literals, so each view ends at a NUL.
     return gmpi::datatypeName(datatype, subtype).data();

@@ -44,6 +44,9 @@ struct LibraryCatalogue {
     std::vector<ModuleInfo> modules;
     size_t otherDescriptions = 0; // documents in other forms
     const ModuleInfo* findModule(const std::u16string& id, int32_t subtype) const;
+    // "<library> carries no module descriptions" (saying how many it carries in other forms),
+    // for a catalogue without modules.
+    std::string noModulesMessage(const std::string& library) const;
 };
 
 // The catalogue of the library file at `path`. Throws HostError when the file cannot be read

@@ -389,8 +389,7 @@ const LibraryCatalogue& Reader::catalogueOf(const std::filesystem::path& library
         } catch (const HostError& e) {
             fail(place, e.what());
         }
-        if (catalogue->modules.empty())
-            fail(place, "library " + library.string() + " carries no module descriptions");
+        if (catalogue->modules.empty()) fail(place, catalogue->noModulesMessage(library.string()));
         patch_.catalogues.push_back(catalogue);
         it = catalogues_.emplace(key, std::move(catalogue)).first;
     }

@@ -204,7 +204,7 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
                                                const ModuleExerciser& exerciser, unsigned timeoutSeconds) {
     const LibraryCatalogue catalogue = readCatalogue(libraryPath);
     if (catalogue.modules.empty())
-        throw HostError(libraryPath + " carries no module descriptions: nothing to validate");
+        throw HostError(catalogue.noModulesMessage(libraryPath) + ": nothing to validate");
     std::vector<const ModuleInfo*> present;
     {
         PluginLibrary library(libraryPath);

@@ -158,7 +158,7 @@ int info(const std::string& path) {
         std::printf("description:\n%s%s", description.c_str(),
                     !description.empty() && description.back() == '\n' ? "" : "\n");
     if (catalogue.modules.empty())
-        throw pqhost::HostError(path + " carries no module descriptions: its modules cannot be listed");
+        throw pqhost::HostError(catalogue.noModulesMessage(path) + ": its modules cannot be listed");
     return 0;
 }
 
