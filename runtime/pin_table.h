@@ -17,7 +17,10 @@
 //
 //      A row holds the pin's id, its name as hosts show it, its datatype code (the audio or the
 //      GUI set, by the module's side), its direction and, where it has one, its default as
-//      text. The identifier and the subtype are those the factory registers the module under.
+//      text. The identifier and the subtype are those the factory registers the module under;
+//      a module registered under another subtype in the single-module libraries says so by
+//      name: pq::kSingleModuleBuild ? gmpi::kSubtypeGuiLegacy : gmpi::kSubtypeGuiGraphics
+//      (runtime/audio/edition.h).
 //
 //   2. The constructor attaches the pin members in table order, GUI pins with their change
 //      routine where they have one:
@@ -48,10 +51,11 @@
 //
 // datatype is one of int, audio, float, blob (audio modules, subtype 0) or text, bool,
 // float, int, blob (GUI modules); direction is in or out; default appears where the pin has
-// one. A module with a plug-in list entry (kDescription's pluginList) also carries its
-// description in the host's plug-in list form, pins under <Audio>: audio pins as
-// datatype="float" rate="audio", a direction written for outputs and for control pins, then
-// the row's further attributes, and the row's comment on a line of its own before it.
+// one. A module with a plug-in list entry (kDescription's fifth member: plugin id, name,
+// category and help page) also carries its description in the host's plug-in list form, pins
+// under <Audio>: audio pins as datatype="float" rate="audio", a direction written for outputs
+// and for control pins, then the row's further attributes, and the row's comment on a line of
+// its own before it.
 #pragma once
 
 #include <array>
