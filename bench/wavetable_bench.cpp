@@ -51,24 +51,24 @@ std::vector<float> testWave(size_t n) {
 void oscillatorMix(benchmark::State& state) {
     pqhost::AudioEngine engine(48000.0f, kBlock);
     auto osc = pqtest::makeDirect<ArrayOsc>(engine);
-    for (int32_t pin : {2, 5, 6, 7, 8, 9, 11, 12, 13, 15, 16, 17, 20, 21, 22})
-        osc->addAudioPin(pin);
+    for (const pq::PinDescription& pin : ArrayOsc::kPins)
+        if (pin.datatype == gmpi::kDatatypeAudio) osc->addAudioPin(pin.id);
     osc->open();
     auto fill = [&](int32_t pin, float v) { std::fill_n(osc->buffer(pin), kBlock, v); };
-    fill(2, 0.45f);  // Pitch
-    fill(13, 0.4f);  // Morph: Mix
-    fill(20, 0.02f); // Spread A
-    fill(21, 0.03f); // Spread B
-    fill(8, -3.0f);  // Ring off
+    fill(ArrayOsc::kPitch, 0.45f);
+    fill(ArrayOsc::kMorph, 0.4f); // Mix
+    fill(ArrayOsc::kSpreadA, 0.02f);
+    fill(ArrayOsc::kSpreadB, 0.03f);
+    fill(ArrayOsc::kRingMod, -3.0f); // off
     osc->queueGraphStart();
-    osc->queueValue(0, 18, int32_t{6});
-    osc->queueValue(0, 19, int32_t{6});
+    osc->queueValue(0, ArrayOsc::kVoicesA, int32_t{6});
+    osc->queueValue(0, ArrayOsc::kVoicesB, int32_t{6});
     const auto wave = testWave(2048);
-    osc->queueEvent(0, 100, 0, wave.data(), int32_t(wave.size() * 4));
+    osc->queueEvent(0, gmpi::kEventPinSet, ArrayOsc::kWaveA, wave.data(), int32_t(wave.size() * 4));
     osc->runBlock();
     for (auto _ : state) {
         osc->processRaw(kBlock, nullptr);
-        benchmark::DoNotOptimize(osc->buffer(22)[kBlock - 1]);
+        benchmark::DoNotOptimize(osc->buffer(ArrayOsc::kSignalOut)[kBlock - 1]);
     }
     state.SetItemsProcessed(state.iterations() * kBlock * kVoices);
 }

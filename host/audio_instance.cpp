@@ -29,14 +29,8 @@ int32_t PinValueRecord::asInt() const {
 }
 
 int32_t AudioModuleHost::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == gmpi::MP_IID_AUDIO_HOST || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpAudioHost*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    *out = nullptr;
-    return gmpi::kMpNoSupport;
+    const bool offered = pq::isOneOf(iid, {gmpi::MP_IID_AUDIO_HOST, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<gmpi::IMpAudioHost*>(this) : nullptr);
 }
 
 int32_t AudioModuleHost::setPin(int32_t time, int32_t pinId, int32_t size, const void* data) {

@@ -105,12 +105,16 @@ public:
 
     // Events for the next block, kept sorted by time (stable).
     void queueEvent(int32_t time, int32_t type, int32_t pinId, const void* data = nullptr, int32_t size = 0);
-    void queueValue(int32_t time, int32_t pinId, float value) { queueEvent(time, 100, pinId, &value, 4); }
-    void queueValue(int32_t time, int32_t pinId, int32_t value) { queueEvent(time, 100, pinId, &value, 4); }
-    void queueStreaming(int32_t time, int32_t pinId, bool streaming) {
-        queueEvent(time, streaming ? 101 : 102, pinId);
+    void queueValue(int32_t time, int32_t pinId, float value) {
+        queueEvent(time, gmpi::kEventPinSet, pinId, &value, 4);
     }
-    void queueGraphStart(int32_t time = 0) { queueEvent(time, 104, -1); }
+    void queueValue(int32_t time, int32_t pinId, int32_t value) {
+        queueEvent(time, gmpi::kEventPinSet, pinId, &value, 4);
+    }
+    void queueStreaming(int32_t time, int32_t pinId, bool streaming) {
+        queueEvent(time, streaming ? gmpi::kEventPinStreamingStart : gmpi::kEventPinStreamingStop, pinId);
+    }
+    void queueGraphStart(int32_t time = 0) { queueEvent(time, gmpi::kEventGraphStart, -1); }
 
     // Runs one block of `count` samples (the engine's block size when -1). A sleeping module
     // is skipped unless an event is queued for it. Answers whether process was called.

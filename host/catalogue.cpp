@@ -1,5 +1,18 @@
 #include "host/catalogue.h"
 
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <set>
+#include <string_view>
+#include <utility>
+
+#include <pugixml.hpp>
+
+#include "host/host_error.h"
+#include "host/module_description.h"
+#include "host/plugin_library.h"
+
 namespace pqhost {
 
 const PinInfo* ModuleInfo::findPin(const std::string& name) const {
@@ -14,216 +27,138 @@ const PinInfo* ModuleInfo::findPin(int32_t pinId) const {
     return nullptr;
 }
 
-// One entry per module of the pack; pins in the module's id order.
-const std::vector<ModuleInfo>& catalogue() {
-    static const std::vector<ModuleInfo> modules = {
-        {u"pq Tuner",
-         0,
-         "pqTuner",
-         {
-             {0, "semitoneSelect", 0, 0, "0"},
-             {1, "fineOffset", 6, 0, "0"},
-             {2, "pitchOut", 6, 1, ""},
-         }},
-        {u"pellquin ArrayLFO",
-         0,
-         "ArrayLFO",
-         {
-             {0, "Mode", 0, 0, "0"},
-             {1, "Rate", 5, 0, ""},
-             {2, "Gate", 5, 0, ""},
-             {3, "Trigger", 5, 0, ""},
-             {4, "Fade In", 5, 0, ""},
-             {5, "Interpolate", 0, 0, "0"},
-             {6, "Wave", 10, 0, ""},
-             {7, "Level Mode", 0, 0, "0"},
-             {8, "Level Enable", 0, 0, "0"},
-             {9, "Level", 5, 0, ""},
-             {10, "Spare", 5, 0, ""},
-             {11, "Tempo", 5, 0, ""},
-             {12, "Signal Out", 5, 1, ""},
-         }},
-        {u"pellquin ArrayOsc",
-         0,
-         "ArrayOsc",
-         {
-             {0, "Wave A", 10, 0, ""},         {1, "Wave B", 10, 0, ""},
-             {2, "Pitch", 5, 0, ""},           {3, "Pitch Offset A", 6, 0, "0"},
-             {4, "Pitch Offset B", 6, 0, "0"}, {5, "Pitch Mod Depth", 5, 0, ""},
-             {6, "Pitch Mod", 5, 0, ""},       {7, "Spare", 5, 0, ""},
-             {8, "Ring Mod", 5, 0, ""},        {9, "Ring Mod Depth", 5, 0, ""},
-             {10, "Level Mode", 0, 0, "0"},    {11, "Level", 5, 0, ""},
-             {12, "Sync", 5, 0, ""},           {13, "Morph", 5, 0, ""},
-             {14, "Warp Mode", 0, 0, "0"},     {15, "Warp", 5, 0, ""},
-             {16, "Warp Mod Depth", 5, 0, ""}, {17, "Warp Mod", 5, 0, ""},
-             {18, "Voices A", 0, 0, "0"},      {19, "Voices B", 0, 0, "0"},
-             {20, "Spread A", 5, 0, ""},       {21, "Spread B", 5, 0, ""},
-             {22, "Signal Out", 5, 1, ""},
-         }},
-        {u"Bool Text",
-         1,
-         "BoolText",
-         {
-             {0, "Input", 4, 0, "false"},
-             {1, "False Text", 1, 0, ""},
-             {2, "True Text", 1, 0, ""},
-             {3, "Text Out", 1, 1, ""},
-         }},
-        {u"pellquin DoubleClick Reset",
-         1,
-         "DoubleClickReset",
-         {
-             {0, "Button", 4, 0, "false"},
-             {1, "Reset Value", 6, 0, "0"},
-             {2, "Double-Click Time", 6, 0, "0"},
-             {3, "Value Out", 6, 1, "0"},
-         }},
-        {u"pq_FloatResetX2",
-         1,
-         "pq_FloatResetX2",
-         {
-             {0, "Value Out", 6, 1, "0"},
-             {1, "Value A", 6, 0, "0"},
-             {2, "Value B", 6, 0, "0"},
-             {3, "Reset A", 4, 0, "false"},
-             {4, "Reset B", 4, 0, "false"},
-         }},
-        {u"QM pq_ClickRectangle",
-         2,
-         "pq_ClickRectangleGui",
-         {
-             {0, "Corner Radius", 6, 0, "0"},
-             {1, "Arc Top Left", 4, 0, "false"},
-             {2, "Arc Top Right", 4, 0, "false"},
-             {3, "Arc Bottom Left", 4, 0, "false"},
-             {4, "Arc Bottom Right", 4, 0, "false"},
-             {5, "Top Colour", 1, 0, ""},
-             {6, "Gradient Colour", 1, 0, ""},
-             {7, "Pressed", 4, 1, "false"},
-         }},
-        // The all-module library's graphics face and the single-module library's composited one.
-        {u"QM pq_TextRectangle",
-         2,
-         "pq_TextRectangle",
-         {
-             {0, "Text", 1, 0, ""},
-             {1, "Style", 1, 0, ""},
-             {2, "Greyed", 4, 0, "false"},
-             {3, "Corner Radius", 6, 0, "0"},
-             {4, "Arc Top Left", 4, 0, "false"},
-             {5, "Arc Top Right", 4, 0, "false"},
-             {6, "Arc Bottom Left", 4, 0, "false"},
-             {7, "Arc Bottom Right", 4, 0, "false"},
-             {8, "Top Colour", 1, 0, ""},
-             {9, "Gradient Colour", 1, 0, ""},
-             {10, "Pressed", 4, 1, "false"},
-         }},
-        {u"QM pq_TextRectangle",
-         1,
-         "pq_TextRectangle",
-         {
-             {0, "Text", 1, 0, ""},
-             {1, "Style", 1, 0, ""},
-             {2, "Greyed", 4, 0, "false"},
-             {3, "Corner Radius", 6, 0, "0"},
-             {4, "Arc Top Left", 4, 0, "false"},
-             {5, "Arc Top Right", 4, 0, "false"},
-             {6, "Arc Bottom Left", 4, 0, "false"},
-             {7, "Arc Bottom Right", 4, 0, "false"},
-             {8, "Top Colour", 1, 0, ""},
-             {9, "Gradient Colour", 1, 0, ""},
-             {10, "Pressed", 4, 1, "false"},
-         }},
-        {u"pq_PresetIncrementFixer",
-         2,
-         "Pq_presetincrementfixerGui",
-         {
-             {0, "Value", 8, 0, "0"},
-             {1, "Value List", 1, 0, ""},
-             {2, "Increment", 4, 0, "false"},
-             {3, "Decrement", 4, 0, "false"},
-             {4, "Wrap", 4, 0, "false"},
-         }},
-        {u"pq WaveEditor",
-         2,
-         "waveEditor",
-         {
-             {0, "Wave Length", 6, 0, "0"},
-             {1, "Wave Select", 8, 0, "0"},
-             {2, "Wave Names", 1, 0, ""},
-             {3, "Wave Name", 1, 1, ""},
-             {4, "Wave1", 10, 0, ""},
-             {5, "Wave2", 10, 0, ""},
-             {6, "Wave3", 10, 0, ""},
-             {7, "Wave4", 10, 0, ""},
-             {8, "Wave1 Inactive", 4, 1, "false"},
-             {9, "Wave2 Inactive", 4, 1, "false"},
-             {10, "Wave3 Inactive", 4, 1, "false"},
-             {11, "Wave4 Inactive", 4, 1, "false"},
-             {12, "Copy", 4, 0, "false"},
-             {13, "Paste", 4, 0, "false"},
-             {14, "Generate", 8, 0, "0"},
-             {15, "Generator List", 1, 1, ""},
-             {16, "Modify", 8, 0, "0"},
-             {17, "Modifier List", 1, 1, ""},
-             {18, "N", 6, 0, "0"},
-             {19, "A", 6, 0, "0"},
-             {20, "Line Colour", 1, 0, ""},
-         }},
-        {u"PQADSR3",
-         0,
-         "Envelope3",
-         {
-             {0, "Trigger", 5, 0, "0.1"},
-             {1, "Gate", 5, 0, "0.1"},
-             {2, "Attack", 5, 0, "0.075"},
-             {3, "Decay", 5, 0, "0.5"},
-             {4, "Sustain", 5, 0, "0.7"},
-             {5, "Release", 5, 0, "0.4"},
-             {6, "Overall Level", 5, 0, "1.0"},
-             {7, "Attack Curve", 5, 0, "0.3"},
-             {8, "Decay Curve", 5, 0, "0"},
-             {9, "Release Curve", 5, 0, "0"},
-             {10, "Signal Out", 5, 1, ""},
-             {11, "VoiceReset", 6, 0, ""},
-         }},
-    };
-    return modules;
-}
-
-const ModuleInfo* findModule(const std::u16string& id, int32_t subtype) {
-    for (const ModuleInfo& module : catalogue())
+const ModuleInfo* LibraryCatalogue::findModule(const std::u16string& id, int32_t subtype) const {
+    for (const ModuleInfo& module : modules)
         if (module.id == id && module.subtype == subtype) return &module;
     return nullptr;
 }
 
+std::string LibraryCatalogue::noModulesMessage(const std::string& library) const {
+    std::string message = library + " carries no module descriptions";
+    if (otherDescriptions != 0)
+        message += " (only " + std::to_string(otherDescriptions) + " in other forms, which name no modules)";
+    return message;
+}
+
 const char* datatypeName(int32_t datatype, int32_t subtype) {
-    if (subtype == 0) {
-        switch (datatype) {
-        case 0:
-            return "int";
-        case 5:
-            return "audio";
-        case 6:
-            return "float";
-        case 10:
-            return "blob";
-        }
-    } else {
-        switch (datatype) {
-        case 1:
-            return "text";
-        case 4:
-            return "bool";
-        case 6:
-            return "float";
-        case 8:
-            return "int";
-        case 10:
-            return "blob";
-        }
+    // The names are literals, so each view ends at a NUL.
+    return gmpi::datatypeName(datatype, subtype).data();
+}
+
+namespace {
+
+// A whole number written plainly (optional minus, digits), within int32_t.
+bool parseWhole(std::string_view text, int32_t& value) {
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && at == end;
+}
+
+bool parseFinite(std::string_view text, float& value) {
+    const char* end = text.data() + text.size();
+    const auto [at, error] = std::from_chars(text.data(), end, value);
+    return !text.empty() && error == std::errc() && at == end && std::isfinite(value);
+}
+
+int32_t datatypeCode(std::string_view name, int32_t subtype) {
+    for (const gmpi::DatatypeName& d : gmpi::datatypeNames(subtype))
+        if (d.name == name) return d.code;
+    return -1;
+}
+
+class DescriptionReader {
+public:
+    explicit DescriptionReader(std::string where) : where_(std::move(where)) {}
+
+    [[noreturn]] void fail(const std::string& what) const { throw HostError(where_ + ": " + what); }
+
+    std::string_view required(const pugi::xml_node& node, const char* name) const {
+        const pugi::xml_attribute a = node.attribute(name);
+        if (a.empty()) fail(std::string("<") + node.name() + "> without " + name);
+        return a.value();
     }
-    return "unknown";
+
+    ModuleInfo module(const pugi::xml_node& root) const {
+        ModuleInfo info;
+        const std::string_view identifier = required(root, "identifier");
+        if (identifier.empty()) fail("an empty identifier");
+        info.id = toUtf16(std::string(identifier));
+        if (!parseWhole(required(root, "subtype"), info.subtype) ||
+            (info.subtype != gmpi::kSubtypeAudio && info.subtype != gmpi::kSubtypeGuiLegacy &&
+             info.subtype != gmpi::kSubtypeGuiGraphics))
+            fail("subtype must be 0, 1 or 2, not \"" + std::string(root.attribute("subtype").value()) + "\"");
+        info.className = root.attribute("class").value();
+        std::set<int32_t> ids;
+        std::set<std::string> names;
+        for (const pugi::xml_node& node : root.children("Pin")) {
+            PinInfo pin = this->pin(node, info.subtype);
+            if (!ids.insert(pin.id).second) fail("pin id " + std::to_string(pin.id) + " described twice");
+            if (!names.insert(pin.name).second) fail("pin name \"" + pin.name + "\" described twice");
+            info.pins.push_back(std::move(pin));
+        }
+        return info;
+    }
+
+private:
+    PinInfo pin(const pugi::xml_node& node, int32_t subtype) const {
+        PinInfo pin{};
+        const std::string_view id = required(node, "id");
+        if (!parseWhole(id, pin.id)) fail("pin id \"" + std::string(id) + "\" is no whole number");
+        pin.name = required(node, "name");
+        if (pin.name.empty()) fail("pin " + std::to_string(pin.id) + " has an empty name");
+        const std::string place = "pin \"" + pin.name + "\"";
+        const std::string_view datatype = required(node, "datatype");
+        pin.datatype = datatypeCode(datatype, subtype);
+        if (pin.datatype < 0)
+            fail(place + ": datatype \"" + std::string(datatype) + "\" is not one of subtype " +
+                 std::to_string(subtype));
+        const std::string_view direction = required(node, "direction");
+        if (direction == gmpi::directionName(gmpi::kDirectionIn))
+            pin.direction = gmpi::kDirectionIn;
+        else if (direction == gmpi::directionName(gmpi::kDirectionOut))
+            pin.direction = gmpi::kDirectionOut;
+        else
+            fail(place + ": direction must be in or out, not \"" + std::string(direction) + "\"");
+        pin.defaultValue = node.attribute("default").value();
+        // Audio-module defaults fill buffers and values: they must be numbers.
+        float number = 0;
+        const bool numeric = subtype == gmpi::kSubtypeAudio && pin.datatype != gmpi::kDatatypeBlob;
+        if (numeric && !pin.defaultValue.empty() && !parseFinite(pin.defaultValue, number))
+            fail(place + ": default \"" + pin.defaultValue + "\" is no finite number");
+        return pin;
+    }
+
+    std::string where_;
+};
+
+} // namespace
+
+LibraryCatalogue parseCatalogue(const std::vector<std::string>& documents, const std::string& source) {
+    LibraryCatalogue catalogue;
+    for (size_t i = 0; i < documents.size(); ++i) {
+        const DescriptionReader reader(source + ": description " + std::to_string(i + 1));
+        pugi::xml_document document;
+        const pugi::xml_parse_result parsed = document.load_buffer(documents[i].data(), documents[i].size(),
+                                                                   pugi::parse_default, pugi::encoding_utf8);
+        if (!parsed)
+            reader.fail(std::string("not well-formed XML (") + parsed.description() + " at byte " +
+                        std::to_string(parsed.offset) + ")");
+        const pugi::xml_node root = document.document_element();
+        if (std::strcmp(root.name(), "Module") != 0) {
+            ++catalogue.otherDescriptions;
+            continue;
+        }
+        ModuleInfo module = reader.module(root);
+        if (catalogue.findModule(module.id, module.subtype) != nullptr)
+            reader.fail("module \"" + toUtf8(module.id) + "\" of subtype " + std::to_string(module.subtype) +
+                        " described twice");
+        catalogue.modules.push_back(std::move(module));
+    }
+    return catalogue;
+}
+
+LibraryCatalogue readCatalogue(const std::string& path) {
+    return parseCatalogue(readModuleDescriptions(path), path);
 }
 
 } // namespace pqhost

@@ -4,12 +4,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "runtime/gui/utf8.h"
+
 namespace pqhost {
 class HostError : public std::runtime_error {
 public:
     explicit HostError(const std::string& what) : std::runtime_error(what) {}
 };
 
-std::string toUtf8(const std::u16string& text);
-std::u16string toUtf16(const std::string& text);
+// Identifiers and texts in messages and patches.
+using pq::toUtf16;
+using pq::toUtf8;
 } // namespace pqhost

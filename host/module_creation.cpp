@@ -7,7 +7,7 @@ CreatedModule createModule(const PluginLibrary& library, const std::u16string& i
     CreatedModule made;
     // Legacy GUI modules take their host at creation on every edition.
     const bool viaFactory2 =
-        handover == HostHandover::AsTheEditionExpects && library.factory2() != nullptr && subtype != 1;
+        handover == HostHandover::AsTheEditionExpects && library.factory2() != nullptr && subtype != gmpi::kSubtypeGuiLegacy;
     made.hostGivenAtCreation = !viaFactory2;
     made.result = viaFactory2 ? library.createInstance2(id, subtype, &made.object)
                               : library.createInstance(id, subtype, host, &made.object);
@@ -18,19 +18,20 @@ CreatedModule createModule(const PluginLibrary& library, const std::u16string& i
     return made;
 }
 
-std::vector<const ModuleInfo*> creatableModules(const PluginLibrary& library) {
-    std::vector<const ModuleInfo*> found;
-    for (const ModuleInfo& module : catalogue()) {
+std::vector<const ModuleInfo*> creatableModules(const PluginLibrary& library,
+                                                const LibraryCatalogue& catalogue) {
+    std::vector<const ModuleInfo*> creatable;
+    for (const ModuleInfo& module : catalogue.modules) {
         gmpi::IMpUnknown* object = nullptr;
-        // Audio modules need no host to exist; GUI modules of the earlier edition refuse to be
-        // made without one, so probing goes through createInstance2 where there is one.
+        // Audio modules need no host to exist; GUI modules of the earlier edition refuse to
+        // be made without one, so probing goes through createInstance2 where there is one.
         int32_t result = library.createInstance2(module.id, module.subtype, &object);
         if (result == gmpi::kMpNoSupport && library.factory2() == nullptr)
             result = library.createInstance(module.id, module.subtype, nullptr, &object);
         if (object != nullptr) object->release();
-        if (result != gmpi::kMpNoSupport) found.push_back(&module);
+        if (result != gmpi::kMpNoSupport) creatable.push_back(&module);
     }
-    return found;
+    return creatable;
 }
 
 } // namespace pqhost

@@ -27,8 +27,9 @@ enum class HostHandover { AsTheEditionExpects, AtCreation };
 CreatedModule createModule(const PluginLibrary& library, const std::u16string& id, int32_t subtype,
                            gmpi::IMpUnknown* host, HostHandover handover = HostHandover::AsTheEditionExpects);
 
-// The catalogued modules `library` can create, in catalogue order. Each is made once, without
-// a host where its edition allows, and released at once.
-std::vector<const ModuleInfo*> creatableModules(const PluginLibrary& library);
+// The described modules `library` can create, in the order its descriptions give them. Each is
+// made once, without a host where its edition allows, and released at once.
+std::vector<const ModuleInfo*> creatableModules(const PluginLibrary& library,
+                                                const LibraryCatalogue& catalogue);
 
 } // namespace pqhost

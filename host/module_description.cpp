@@ -88,38 +88,4 @@ std::vector<std::string> readModuleDescriptions(const std::string& path) {
     return documents;
 }
 
-std::string DescribedPin::attribute(const std::string& name, const std::string& fallback) const {
-    const auto it = attributes.find(name);
-    return it == attributes.end() ? fallback : it->second;
-}
-
-std::vector<DescribedPin> describedPins(const std::string& xml) {
-    std::vector<DescribedPin> pins;
-    size_t at = 0;
-    const auto isSpace = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while ((at = xml.find("<Pin", at)) != std::string::npos) {
-        at += 4;
-        if (at >= xml.size() || !(isSpace(xml[at]) || xml[at] == '/' || xml[at] == '>')) continue;
-        DescribedPin pin;
-        for (;;) {
-            while (at < xml.size() && isSpace(xml[at]))
-                ++at;
-            if (at >= xml.size() || xml[at] == '/' || xml[at] == '>') break;
-            const size_t eq = xml.find('=', at);
-            if (eq == std::string::npos || eq + 1 >= xml.size()) break;
-            const char quote = xml[eq + 1];
-            if (quote != '"' && quote != '\'') break;
-            const size_t close = xml.find(quote, eq + 2);
-            if (close == std::string::npos) break;
-            std::string name = xml.substr(at, eq - at);
-            while (!name.empty() && isSpace(name.back()))
-                name.pop_back();
-            pin.attributes[name] = xml.substr(eq + 2, close - eq - 2);
-            at = close + 1;
-        }
-        pins.push_back(std::move(pin));
-    }
-    return pins;
-}
-
 } // namespace pqhost

@@ -3,7 +3,6 @@
 // (the library is not loaded and nothing in it runs).
 #pragma once
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -15,15 +14,5 @@ inline constexpr const char* kModuleDescriptionSection = "pq_plugin_xml";
 // hold several, each ended by a NUL). Empty when the library carries none. Throws HostError
 // when the file cannot be read or is no well-formed 64-bit ELF file.
 std::vector<std::string> readModuleDescriptions(const std::string& path);
-
-// One <Pin .../> element of a description: its attributes by name.
-struct DescribedPin {
-    std::map<std::string, std::string> attributes;
-    std::string attribute(const std::string& name, const std::string& fallback = {}) const;
-};
-
-// The pins of every <Pin> element of `xml`, in document order. Attribute values are taken
-// as written (the descriptions use no entities).
-std::vector<DescribedPin> describedPins(const std::string& xml);
 
 } // namespace pqhost

@@ -157,13 +157,13 @@ namespace {
 // Audio to audio and control to control of one type; GUI values also reach audio-module
 // inputs, numbers and bools as numbers, blobs as blobs. Audio modules do not feed GUI pins.
 bool connectable(int32_t fromSubtype, int32_t from, int32_t toSubtype, int32_t to) {
-    const bool fromGui = fromSubtype != 0, toGui = toSubtype != 0;
+    const bool fromGui = fromSubtype != gmpi::kSubtypeAudio, toGui = toSubtype != gmpi::kSubtypeAudio;
     if (!fromGui) return !toGui && from == to;
     if (toGui) return from == to;
-    const bool number = from == 4 || from == 6 || from == 8;
-    if (to == 5 || to == 6) return number;
-    if (to == 0) return from == 4 || from == 8;
-    return to == 10 && from == 10;
+    const bool number = from == gmpi::kGuiPinBool || from == gmpi::kGuiPinFloat || from == gmpi::kGuiPinInt;
+    if (to == gmpi::kDatatypeAudio || to == gmpi::kDatatypeFloat) return number;
+    if (to == gmpi::kDatatypeInt) return from == gmpi::kGuiPinBool || from == gmpi::kGuiPinInt;
+    return to == gmpi::kDatatypeBlob && from == gmpi::kGuiPinBlob;
 }
 
 class Reader {
@@ -191,6 +191,7 @@ private:
                                     const std::string& place) const;
     int64_t sampleAt(double seconds, const std::string& place) const;
     void readModule(const json& entry, const std::string& place);
+    const LibraryCatalogue& catalogueOf(const std::filesystem::path& library, const std::string& place);
     void readConnection(const json& entry, const std::string& place);
     void readEvent(const json& entry, const std::string& place);
     void addEvent(PatchEvent event, const std::string& place);
@@ -211,6 +212,7 @@ private:
     std::filesystem::path pluginDir_;
     Patch patch_;
     std::map<std::string, size_t> byName_;
+    std::map<std::string, std::shared_ptr<const LibraryCatalogue>> catalogues_; // by canonical path
     int64_t facePixels_ = 0;
 };
 
@@ -304,31 +306,32 @@ std::vector<uint8_t> Reader::valueBytes(const PinInfo& pin, int32_t subtype, con
         std::memcpy(bytes.data(), &v, sizeof(v));
         return bytes;
     };
-    const bool audioSide = subtype == 0;
+    const bool audioSide = subtype == gmpi::kSubtypeAudio;
     const int32_t type = pin.datatype;
-    if ((audioSide && (type == 5 || type == 6)) || (!audioSide && type == 6)) {
+    if ((audioSide && (type == gmpi::kDatatypeAudio || type == gmpi::kDatatypeFloat)) ||
+        (!audioSide && type == gmpi::kGuiPinFloat)) {
         return bytesOf(singleFloat(value, place));
     }
-    if ((audioSide && type == 0) || (!audioSide && type == 8)) {
+    if ((audioSide && type == gmpi::kDatatypeInt) || (!audioSide && type == gmpi::kGuiPinInt)) {
         const double v = number(value, place);
         if (v != std::floor(v) || v < std::numeric_limits<int32_t>::min() ||
             v > std::numeric_limits<int32_t>::max())
             fail(place, "pin \"" + pin.name + "\" takes a 32-bit integer, found " + shown(value));
         return bytesOf(static_cast<int32_t>(v));
     }
-    if (!audioSide && type == 4) {
+    if (!audioSide && type == gmpi::kGuiPinBool) {
         if (!value.is_boolean())
             fail(place, "pin \"" + pin.name + "\" takes true or false, found " + shown(value));
         return {static_cast<uint8_t>(value.get<bool>() ? 1 : 0)};
     }
-    if (!audioSide && type == 1) {
+    if (!audioSide && type == gmpi::kGuiPinText) {
         if (!value.is_string()) fail(place, "pin \"" + pin.name + "\" takes a text, found " + shown(value));
         const std::u16string text = toUtf16(value.get<std::string>());
         std::vector<uint8_t> bytes(text.size() * 2);
         if (!text.empty()) std::memcpy(bytes.data(), text.data(), bytes.size());
         return bytes;
     }
-    if (type == 10) {
+    if ((audioSide && type == gmpi::kDatatypeBlob) || (!audioSide && type == gmpi::kGuiPinBlob)) {
         const json* samples = &value;
         knownKeys(value, {"wav", "samples"}, place);
         if (value.is_object() && value.contains("wav")) {
@@ -373,14 +376,11 @@ void Reader::readModule(const json& entry, const std::string& place) {
     module.id = toUtf16(id.get<std::string>());
     if (entry.contains("subtype")) {
         const double subtype = number(entry["subtype"], place + ": subtype");
-        if (subtype != 0 && subtype != 1 && subtype != 2)
+        if (subtype != gmpi::kSubtypeAudio && subtype != gmpi::kSubtypeGuiLegacy &&
+            subtype != gmpi::kSubtypeGuiGraphics)
             fail(place + ": subtype", "must be 0 (audio), 1 or 2 (GUI), not " + shown(entry["subtype"]));
         module.subtype = static_cast<int32_t>(subtype);
     }
-    module.info = findModule(module.id, module.subtype);
-    if (module.info == nullptr)
-        fail(place, "unknown module " + shown(id) + " of subtype " + std::to_string(module.subtype));
-
     std::filesystem::path path = module.library;
     if (module.library.find('/') != std::string::npos || path.extension() == ".so") {
         if (path.is_relative()) path = file_.parent_path() / path;
@@ -390,6 +390,11 @@ void Reader::readModule(const json& entry, const std::string& place) {
     if (!std::filesystem::is_regular_file(path))
         fail(place, "library \"" + module.library + "\" not found (looked for " + path.string() + ")");
     module.libraryPath = path;
+    const LibraryCatalogue& catalogue = catalogueOf(path, place);
+    module.info = catalogue.findModule(module.id, module.subtype);
+    if (module.info == nullptr)
+        fail(place, "unknown module " + shown(id) + " of subtype " + std::to_string(module.subtype) +
+                        ": library \"" + module.library + "\" describes no such module");
 
     if (entry.contains("values")) {
         const json& values = entry["values"];
@@ -399,7 +404,8 @@ void Reader::readModule(const json& entry, const std::string& place) {
             const PinInfo* pin = module.info->findPin(pinName);
             if (pin == nullptr) fail(where, noSuchPin(module, pinName));
             // GUI pins are written by host and module alike; audio outputs only by the module.
-            if (pin->direction != 0 && module.subtype == 0) fail(where, "an output takes no value");
+            if (pin->direction != gmpi::kDirectionIn && module.subtype == gmpi::kSubtypeAudio)
+                fail(where, "an output takes no value");
             if (addSelection(module, patch_.modules.size(), *pin, value, -1, where)) continue;
             module.values.emplace_back(pin->id, valueBytes(*pin, module.subtype, value, where));
         }
@@ -414,9 +420,11 @@ void Reader::readConnection(const json& entry, const std::string& place) {
                                pinRef(member(entry, "to", place), place + ": to")};
     const PatchModule& from = patch_.modules[connection.from.module];
     const PatchModule& to = patch_.modules[connection.to.module];
-    if (connection.from.pin->direction != 1 && from.subtype == 0) fail(place, "\"from\" must name an output");
-    if (connection.to.pin->direction != 0) fail(place, "\"to\" must name an input");
-    const bool toAudio = to.subtype == 0 && connection.to.pin->datatype == 5;
+    if (connection.from.pin->direction != gmpi::kDirectionOut && from.subtype == gmpi::kSubtypeAudio)
+        fail(place, "\"from\" must name an output");
+    if (connection.to.pin->direction != gmpi::kDirectionIn) fail(place, "\"to\" must name an input");
+    const bool toAudio =
+        to.subtype == gmpi::kSubtypeAudio && connection.to.pin->datatype == gmpi::kDatatypeAudio;
     if (!connectable(from.subtype, connection.from.pin->datatype, to.subtype, connection.to.pin->datatype))
         fail(place, std::string("cannot connect ") +
                         datatypeName(connection.from.pin->datatype, from.subtype) + " output \"" +
@@ -437,7 +445,7 @@ void Reader::readEvent(const json& entry, const std::string& place) {
               place);
     const PinRef pin = pinRef(member(entry, "pin", place), place + ": pin");
     const PatchModule& module = patch_.modules[pin.module];
-    if (pin.pin->direction != 0) fail(place, "events go to inputs");
+    if (pin.pin->direction != gmpi::kDirectionIn) fail(place, "events go to inputs");
     if (entry.contains("gate")) {
         const json& gate = entry["gate"];
         knownKeys(gate, {"start", "high", "low", "repeat", "level"}, place + ": gate");
@@ -478,7 +486,7 @@ void Reader::addEvent(PatchEvent event, const std::string& place) {
 
 bool Reader::addSelection(const PatchModule& module, size_t index, const PinInfo& pin, const json& value,
                           int64_t sample, const std::string& place) {
-    if (module.subtype == 0 || !value.is_string()) return false;
+    if (module.subtype == gmpi::kSubtypeAudio || !value.is_string()) return false;
     const PinInfo* list = selectionListOf(*module.info, pin);
     if (list == nullptr) return false;
     const std::string entry = value.get<std::string>();
@@ -495,14 +503,16 @@ size_t Reader::guiModule(const json& entry, const std::string& place) const {
     if (!name.is_string()) fail(place, "\"module\" must be a module name");
     const auto it = byName_.find(name.get<std::string>());
     if (it == byName_.end()) fail(place, "unknown module " + shown(name));
-    if (patch_.modules[it->second].subtype == 0) fail(place, "module " + shown(name) + " has no face");
+    if (patch_.modules[it->second].subtype == gmpi::kSubtypeAudio)
+        fail(place, "module " + shown(name) + " has no face");
     return it->second;
 }
 
 void Reader::readOutput(const json& entry, const std::string& place) {
     const PinRef ref = pinRef(entry, place);
     const PatchModule& module = patch_.modules[ref.module];
-    if (module.subtype != 0 || ref.pin->datatype != 5 || ref.pin->direction != 1)
+    if (module.subtype != gmpi::kSubtypeAudio || ref.pin->datatype != gmpi::kDatatypeAudio ||
+        ref.pin->direction != gmpi::kDirectionOut)
         fail(place, "only audio outputs can be rendered");
     patch_.outputs.push_back(ref);
 }
@@ -540,7 +550,7 @@ void Reader::readPointer(const json& entry, const std::string& place) {
     pointer.y = singleFloat(member(entry, "y", place), place + ": y");
     if (entry.contains("shift")) {
         if (!entry["shift"].is_boolean()) fail(place, "\"shift\" must be true or false");
-        if (entry["shift"].get<bool>()) pointer.flags |= 0x10000;
+        if (entry["shift"].get<bool>()) pointer.flags |= gmpi::kPointerFlagShift;
     }
     patch_.pointer.push_back(pointer);
 }
@@ -568,6 +578,25 @@ void Reader::readFace(const json& entry, const std::string& place) {
     face.sample = entry.contains("time") ? sampleAt(number(entry["time"], place + ": time"), place + ": time")
                                          : patch_.lengthSamples;
     patch_.faces.push_back(face);
+}
+
+// Each library's descriptions are read from its file once per patch.
+const LibraryCatalogue& Reader::catalogueOf(const std::filesystem::path& library, const std::string& place) {
+    std::error_code error;
+    const std::string key = std::filesystem::weakly_canonical(library, error).string();
+    auto it = catalogues_.find(key);
+    if (it == catalogues_.end()) {
+        std::shared_ptr<const LibraryCatalogue> catalogue;
+        try {
+            catalogue = std::make_shared<const LibraryCatalogue>(readCatalogue(library.string()));
+        } catch (const HostError& e) {
+            fail(place, e.what());
+        }
+        if (catalogue->modules.empty()) fail(place, catalogue->noModulesMessage(library.string()));
+        patch_.catalogues.push_back(catalogue);
+        it = catalogues_.emplace(key, std::move(catalogue)).first;
+    }
+    return *it->second;
 }
 
 void Reader::readSkin(const json& skin) {

@@ -1,5 +1,5 @@
 // Patch files: modules, connections, timed events and what to render, read from JSON and
-// checked against the catalogue before anything runs.
+// checked against what the libraries describe before anything runs.
 //
 // {
 //   "sampleRate": 48000, "blockSize": 64, "length": 2.0, "skin": "style.txt",
@@ -38,6 +38,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,8 @@ struct PatchSelection {
 struct Patch {
     std::filesystem::path file;
     std::string styleSheet; // the skin's style sheet, empty when the patch names none
+    // What each library of the patch describes; modules' and pins' infos point into these.
+    std::vector<std::shared_ptr<const LibraryCatalogue>> catalogues;
     float sampleRate = 48000.0f;
     int32_t blockSize = 64;
     int64_t lengthSamples = 0;

@@ -66,7 +66,7 @@ void PatchRunner::createModules() {
         auto node = std::make_unique<Node>();
         node->module = &module;
         gmpi::IMpUnknown* host = nullptr;
-        if (module.subtype != 0) {
+        if (module.subtype != gmpi::kSubtypeAudio) {
             node->gui = std::make_unique<GuiModuleInstance>();
             if (styleSheet) node->gui->setStyleSheet(styleSheet);
             host = node->gui->hostObject();
@@ -85,9 +85,9 @@ void PatchRunner::createModules() {
         }
         node->audio->attach(made.object, made.hostGivenAtCreation);
         for (const PinInfo& pin : module.info->pins) {
-            if (pin.datatype != 5) continue;
+            if (pin.datatype != gmpi::kDatatypeAudio) continue;
             float* buffer = node->audio->addAudioPin(pin.id);
-            if (pin.direction == 0) {
+            if (pin.direction == gmpi::kDirectionIn) {
                 float value = 0;
                 if (!pin.defaultValue.empty()) value = std::stof(pin.defaultValue);
                 for (const auto& [id, bytes] : module.values)
@@ -133,7 +133,7 @@ void PatchRunner::wireConnections() {
     for (const PatchConnection& c : patch_.connections) {
         Node& from = *nodes_[c.from.module];
         Node& to = *nodes_[c.to.module];
-        if (c.to.pin->datatype == 5 && from.audio) {
+        if (c.to.pin->datatype == gmpi::kDatatypeAudio && from.audio) {
             to.constants.erase(c.to.pin->id);
             to.feeds.push_back({c.to.pin->id, &from, c.from.pin->id});
         }
@@ -151,7 +151,8 @@ void PatchRunner::wireConnections() {
         }
         node->audio->onValue = [this, index](const PinValueRecord& value) {
             for (const PatchConnection& c : patch_.connections)
-                if (c.from.module == index && c.from.pin->id == value.pinId && c.to.pin->datatype != 5)
+                if (c.from.module == index && c.from.pin->id == value.pinId &&
+                    c.to.pin->datatype != gmpi::kDatatypeAudio)
                     nodes_[c.to.module]->audio->queueEvent(value.time, gmpi::kEventPinSet, c.to.pin->id,
                                                            value.bytes.data(), int32_t(value.bytes.size()));
         };
@@ -207,7 +208,8 @@ void PatchRunner::prepareFirstBlock() {
         for (const auto& [id, bytes] : node->module->values) {
             if (node->constants.count(id)) continue;
             const PinInfo* pin = node->module->info->findPin(id);
-            if (pin && pin->datatype == 5) continue; // a connected audio input follows its source
+            if (pin && pin->datatype == gmpi::kDatatypeAudio)
+                continue; // a connected audio input follows its source
             node->audio->queueEvent(0, gmpi::kEventPinSet, id, bytes.data(), int32_t(bytes.size()));
         }
         for (const auto& [id, value] : node->constants)
@@ -237,16 +239,17 @@ void PatchRunner::routeGuiValue(size_t module, int32_t pinId, const std::vector<
         std::vector<uint8_t> value = bytes;
         const int32_t from = c.from.pin->datatype, to = c.to.pin->datatype;
         Node& target = *nodes_[c.to.module];
-        if (target.audio && (to == 5 || to == 6) && from != 6) {
+        if (target.audio && (to == gmpi::kDatatypeAudio || to == gmpi::kDatatypeFloat) &&
+            from != gmpi::kGuiPinFloat) {
             // bools and integers become numbers
             int32_t whole = 0;
-            if (from == 4)
+            if (from == gmpi::kGuiPinBool)
                 whole = !bytes.empty() && bytes[0] != 0;
             else
                 std::memcpy(&whole, bytes.data(), std::min<size_t>(4, bytes.size()));
             const float f = static_cast<float>(whole);
             value.assign(reinterpret_cast<const uint8_t*>(&f), reinterpret_cast<const uint8_t*>(&f) + 4);
-        } else if (target.audio && to == 0 && from == 4) {
+        } else if (target.audio && to == gmpi::kDatatypeInt && from == gmpi::kGuiPinBool) {
             const int32_t whole = !bytes.empty() && bytes[0] != 0;
             value.assign(reinterpret_cast<const uint8_t*>(&whole),
                          reinterpret_cast<const uint8_t*>(&whole) + 4);
@@ -284,7 +287,7 @@ void PatchRunner::deliverToPin(size_t module, const PinInfo& pin, const std::vec
         node.gui->deliver(pin.id, bytes.data(), int32_t(bytes.size()));
         return;
     }
-    if (pin.datatype == 5) {
+    if (pin.datatype == gmpi::kDatatypeAudio) {
         // An unconnected audio input holds a new constant from `offset` on, announced by a
         // streaming stop; a connected one follows its source.
         const auto constant = node.constants.find(pin.id);

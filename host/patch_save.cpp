@@ -145,12 +145,12 @@ std::string savedPatchText(const Patch& patch, const PatchRunner& runner) {
         }
         json values = json::object();
         for (const PinInfo& pin : module.info->pins) {
-            if (pin.direction != 0 || runsCommand(*module.info, pin)) continue;
+            if (pin.direction != gmpi::kDirectionIn || runsCommand(*module.info, pin)) continue;
             const std::vector<uint8_t>* bytes = gui->pinValue(pin.id);
             if (bytes == nullptr) continue;
             json value = guiValue(pin, *bytes);
             if (value.is_null()) continue;
-            if (pin.datatype == 10) savedWaves.insert(module.name);
+            if (pin.datatype == gmpi::kGuiPinBlob) savedWaves.insert(module.name);
             values[pin.name] = std::move(value);
         }
         entry["values"] = std::move(values);
@@ -194,7 +194,7 @@ std::vector<std::string> exportWaves(const fs::path& dir, const Patch& patch, co
         const GuiModuleInstance* gui = runner.guiModule(module.name);
         if (gui == nullptr) continue;
         for (const PinInfo& pin : module.info->pins) {
-            const std::vector<uint8_t>* bytes = pin.datatype == 10 ? gui->pinValue(pin.id) : nullptr;
+            const std::vector<uint8_t>* bytes = pin.datatype == gmpi::kGuiPinBlob ? gui->pinValue(pin.id) : nullptr;
             if (bytes == nullptr || bytes->size() < 4) continue;
             // A module's name may hold path separators; the file stays inside `dir`.
             std::string name = module.name + "-" + pin.name + ".wav";

@@ -8,14 +8,6 @@
 
 namespace pqhost {
 
-std::string toUtf8(const std::u16string& text) {
-    return pq::utf16ToUtf8(text.data(), text.size());
-}
-
-std::u16string toUtf16(const std::string& text) {
-    return pq::utf8ToUtf16(text.data(), text.size());
-}
-
 PluginLibrary::PluginLibrary(const std::string& path) : path_(path) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) throw HostError("cannot open library '" + path + "': no such file");

@@ -109,7 +109,7 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
             throw HostError("creation failed with " + std::to_string(made.result));
         instance.attach(made.object, made.hostGivenAtCreation);
         for (const PinInfo& pin : module.pins)
-            if (pin.datatype == 5) instance.addAudioPin(pin.id);
+            if (pin.datatype == gmpi::kDatatypeAudio) instance.addAudioPin(pin.id);
         instance.setBufferResult(h.whole(), nullptr);
         instance.open();
         instance.queueGraphStart();
@@ -117,7 +117,7 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
         std::vector<std::vector<uint8_t>> payloads;
         for (int round = 0; round < rounds; ++round) {
             for (const PinInfo& pin : module.pins) {
-                if (pin.datatype != 5 || pin.direction != 0) continue;
+                if (pin.datatype != gmpi::kDatatypeAudio || pin.direction != gmpi::kDirectionIn) continue;
                 float* buffer = instance.buffer(pin.id);
                 const float constant = h.number();
                 const bool varies = h.chance(30);
@@ -131,7 +131,9 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
             for (int i = 0; i < n; ++i) {
                 gmpi::MpEvent& e = events[size_t(i)];
                 e.time = h.chance(10) ? h.whole() : h.below(count + 1);
-                e.type = h.chance(5) ? h.whole() : 100 + h.below(5);
+                e.type = h.chance(5)
+                             ? h.whole()
+                             : gmpi::kEventPinSet + h.below(gmpi::kEventGraphStart - gmpi::kEventPinSet + 1);
                 e.pinId = h.pinId(module);
                 payloads[size_t(i)] = h.payload();
                 e.size = h.chance(5) ? h.whole() : int32_t(payloads[size_t(i)].size());
@@ -244,7 +246,7 @@ std::string describe(const ModuleInfo& module) {
 void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, uint32_t seed, int rounds) {
     PluginLibrary library(libraryPath);
     Hostile hostile(seed);
-    if (module.subtype == 0)
+    if (module.subtype == gmpi::kSubtypeAudio)
         exerciseAudio(library, module, hostile, rounds);
     else
         exerciseGui(library, module, hostile, rounds);
@@ -253,7 +255,14 @@ void exerciseModule(const std::string& libraryPath, const ModuleInfo& module, ui
 std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, uint32_t seed, int rounds,
                                                std::vector<std::string>* validated,
                                                const ModuleExerciser& exerciser, unsigned timeoutSeconds) {
-    const std::vector<const ModuleInfo*> present = creatableModules(PluginLibrary(libraryPath));
+    const LibraryCatalogue catalogue = readCatalogue(libraryPath);
+    if (catalogue.modules.empty())
+        throw HostError(catalogue.noModulesMessage(libraryPath) + ": nothing to validate");
+    std::vector<const ModuleInfo*> present;
+    {
+        PluginLibrary library(libraryPath);
+        present = creatableModules(library, catalogue);
+    }
     std::vector<ValidationFinding> findings;
     for (const ModuleInfo* module : present) {
         if (validated) validated->push_back(describe(*module));

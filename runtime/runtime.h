@@ -1,15 +1,24 @@
 // The module runtime: where everything is.
 //
 // The boundary (shared with every host; slot order is the contract):
-//   runtime/audio/mp_abi.h           Guid, IMpUnknown, result codes, subtypes, MpEvent
+//   runtime/audio/mp_abi.h           Guid, IMpUnknown, MpEvent and every code: results, subtypes,
+//                                    events, pin datatypes and directions, the Shift bit, sleep
+//                                    modes; the one queryInterface answer
 //   runtime/audio/mp_interfaces.h    IMpFactory, IMpFactory2, IMpAudioHost, IMpPlugin, IMpPlugin2
-//   runtime/gui/mp_gui_interfaces.h  IMpUserInterface, IMpUserInterface2(B), IString, IMpGuiHost(2),
-//                                    drawing (gmpi_gui_api), IMpGraphics2, IQmGraphicsComposited,
-//                                    IMpGraphicsHostComposited
+//   runtime/gui/mp_gui_interfaces.h  all GUI-side interfaces, from four headers:
+//     mp_gui_module_interfaces.h       IMpUserInterface, IMpUserInterface2(B), IMpGraphics2
+//     mp_gui_host_interfaces.h         IMpGuiHost(2), IMpGraphicsHost, IString, IMpResourceStream
+//     mp_gui_drawing_interfaces.h      drawing value types and interfaces (gmpi_gui_api)
+//     mp_gui_composited_interfaces.h   IQmGraphicsComposited, IMpGraphicsHostComposited
+// The headers above are edition-free: hosts compile them too.
+//
+// Describing a module:
+//   runtime/pin_table.h              a module's pin table and description, attachPins; the
+//                                    library file's descriptions are written from it
 //
 // The audio side:
 //   runtime/audio/mp_factory.h       MpFactory and its registry, MP_GetFactory
-//   runtime/audio/mp_registration.h  PQ_REGISTER_MODULE, used by each deliverable's registration list
+//   runtime/audio/mp_registration.h  PQ_REGISTER_MODULE(Class): registers and describes a module
 //   runtime/audio/mp_plugin_base.h   MpPluginBase: interfaces, reference count, host
 //   runtime/audio/mp_base.h          MpBase: block splitting, instants, block routines, sleeping
 //   runtime/audio/mp_pins.h          AudioInPin, AudioOutPin, MpControlPin (int, float, MpBlob)

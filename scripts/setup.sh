@@ -5,7 +5,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang-format
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libsndfile1-dev libcairo2-dev fonts-dejavu-core fonts-liberation2
-    libfftw3-dev libcli11-dev libvalijson-dev
+    libfftw3-dev libcli11-dev libvalijson-dev libpugixml-dev
 )
 missing=()
 for p in "${packages[@]}"; do

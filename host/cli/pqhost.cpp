@@ -1,6 +1,6 @@
 // pqhost: the substitute host's command line.
 //
-//   pqhost info <library>                 SDK version and text, and every catalogued module it creates
+//   pqhost info <library>                 SDK version and text, and every module it describes and creates
 //   pqhost render <patch.json> -o <file.wav|-> [--plugins <dir>] [--save <patch.json>]
 //                [--export-waves <dir>]   renders a patch's outputs to a 32-bit float WAV file;
 //                                         --save writes the patch as it stands at the end,
@@ -12,6 +12,7 @@
 // `pqhost --help`, `pqhost <command> --help` and `pqhost --version` answer on standard output.
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -124,21 +125,28 @@ int info(const InfoOptions& o) {
     std::printf("sdk version: %d\n", library.sdkVersion());
     std::printf("sdk text: %s\n", pqhost::toUtf8(library.sdkText()).c_str());
     std::printf("factory: %s\n", library.factory2() ? "IMpFactory2" : "IMpFactory");
-    const std::vector<const pqhost::ModuleInfo*> modules = pqhost::creatableModules(library);
-    for (const pqhost::ModuleInfo* module : modules) {
+    const pqhost::LibraryCatalogue catalogue = pqhost::readCatalogue(o.library);
+    const auto creatable = pqhost::creatableModules(library, catalogue);
+    for (const pqhost::ModuleInfo* module : creatable) {
         std::printf("module \"%s\" subtype %d (%s)\n", pqhost::toUtf8(module->id).c_str(), module->subtype,
                     module->className.c_str());
         for (const pqhost::PinInfo& pin : module->pins) {
             std::printf("  pin %d \"%s\" %s %s\n", pin.id, pin.name.c_str(),
                         pqhost::datatypeName(pin.datatype, module->subtype),
-                        pin.direction == 0 ? "in" : "out");
+                        pin.direction == gmpi::kDirectionIn ? "in" : "out");
         }
     }
-    if (modules.empty()) std::printf("no catalogued module\n");
+    for (const pqhost::ModuleInfo& module : catalogue.modules) {
+        if (std::find(creatable.begin(), creatable.end(), &module) == creatable.end())
+            std::printf("module \"%s\" subtype %d: described, but the library does not create it\n",
+                        pqhost::toUtf8(module.id).c_str(), module.subtype);
+    }
     // Descriptions the library carries in its file, read without calling into it.
     for (const std::string& description : pqhost::readModuleDescriptions(o.library))
         std::printf("description:\n%s%s", description.c_str(),
                     !description.empty() && description.back() == '\n' ? "" : "\n");
+    if (catalogue.modules.empty())
+        throw pqhost::HostError(catalogue.noModulesMessage(o.library) + ": its modules cannot be listed");
     return 0;
 }
 

@@ -29,14 +29,7 @@ double unit(double v) {
 template <class I> class Counted : public I {
 public:
     int32_t queryInterface(const gmpi::Guid& iid, void** out) override {
-        if (out == nullptr) return gmpi::kMpNoSupport;
-        if (iid == gmpi::MP_IID_UNKNOWN) {
-            *out = static_cast<I*>(this);
-            addRef();
-            return gmpi::kMpOk;
-        }
-        *out = nullptr;
-        return gmpi::kMpNoSupport;
+        return pq::answerQuery(out, iid == gmpi::MP_IID_UNKNOWN ? static_cast<I*>(this) : nullptr);
     }
     int32_t addRef() override { return ++refs_; }
     int32_t release() override { return pq::releaseReference(refs_, this); }
@@ -317,13 +310,8 @@ CairoDrawingContext::~CairoDrawingContext() {
 }
 
 int32_t CairoDrawingContext::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == MP_IID_DRAWING_CONTEXT || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<IMpDrawingContext*>(this);
-        return gmpi::kMpOk;
-    }
-    *out = nullptr;
-    return gmpi::kMpNoSupport;
+    const bool offered = pq::isOneOf(iid, {MP_IID_DRAWING_CONTEXT, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<IMpDrawingContext*>(this) : nullptr);
 }
 
 int32_t CairoDrawingContext::getFactory(IMpDrawingFactory** factory) {

@@ -95,20 +95,17 @@ private:
     Owner& owner() { return static_cast<Owner&>(*this); }
 
     int32_t query(const gmpi::Guid& iid, void** out) {
-        if (out == nullptr) return gmpi::kMpNoSupport;
-        *out = nullptr;
-        if (iid == gmpi::MP_IID_UI_HOST || iid == gmpi::MP_IID_UNKNOWN)
-            *out = static_cast<gmpi::IMpGuiHost*>(&legacy_);
+        gmpi::IMpUnknown* found = nullptr;
+        if (pq::isOneOf(iid, {gmpi::MP_IID_UI_HOST, gmpi::MP_IID_UNKNOWN}))
+            found = static_cast<gmpi::IMpGuiHost*>(&legacy_);
         else if (iid == gmpi::MP_IID_UI_HOST2)
-            *out = static_cast<gmpi::IMpGuiHost2*>(&newest_);
+            found = static_cast<gmpi::IMpGuiHost2*>(&newest_);
         else if (iid == gmpi_gui_api::MP_IID_GRAPHICS_HOST)
-            *out = static_cast<gmpi_gui_api::IMpGraphicsHost*>(&graphics_);
+            found = static_cast<gmpi_gui_api::IMpGraphicsHost*>(&graphics_);
         else if (iid == MP_IID_GRAPHICS_HOST_COMPOSITED)
-            *out = static_cast<IMpGraphicsHostComposited*>(&composited_);
-        if (*out != nullptr && !owner().offers(iid)) *out = nullptr;
-        if (*out == nullptr) return gmpi::kMpNoSupport;
-        ++references;
-        return gmpi::kMpOk;
+            found = static_cast<IMpGraphicsHostComposited*>(&composited_);
+        if (found != nullptr && !owner().offers(iid)) found = nullptr;
+        return pq::answerQuery(out, found); // each interface is the first base of its service
     }
 
     // The IMpUnknown part every service shares: queries go to the owner, counts are shared.

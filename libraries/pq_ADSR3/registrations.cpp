@@ -5,4 +5,4 @@
 
 const pq::LibraryInfo pq::libraryInfo = {30000, false};
 
-PQ_REGISTER_MODULE(Envelope3, u"PQADSR3", gmpi::kSubtypeAudio);
+PQ_REGISTER_MODULE(Envelope3);

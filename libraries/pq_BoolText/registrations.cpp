@@ -5,4 +5,4 @@
 
 const pq::LibraryInfo pq::libraryInfo = {30400, false};
 
-PQ_REGISTER_MODULE(BoolText, u"Bool Text", gmpi::kSubtypeGuiLegacy);
+PQ_REGISTER_MODULE(BoolText);

@@ -5,4 +5,4 @@
 
 const pq::LibraryInfo pq::libraryInfo = {30400, false};
 
-PQ_REGISTER_MODULE(DoubleClickReset, u"pellquin DoubleClick Reset", gmpi::kSubtypeGuiLegacy);
+PQ_REGISTER_MODULE(DoubleClickReset);

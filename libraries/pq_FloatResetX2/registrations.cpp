@@ -5,4 +5,4 @@
 
 const pq::LibraryInfo pq::libraryInfo = {30400, false};
 
-PQ_REGISTER_MODULE(pq_FloatResetX2, u"pq_FloatResetX2", gmpi::kSubtypeGuiLegacy);
+PQ_REGISTER_MODULE(pq_FloatResetX2);

@@ -15,14 +15,14 @@
 
 const pq::LibraryInfo pq::libraryInfo = {30800, true};
 
-PQ_REGISTER_MODULE(pqTuner, u"pq Tuner", gmpi::kSubtypeAudio);
-PQ_REGISTER_MODULE(ArrayLFO, u"pellquin ArrayLFO", gmpi::kSubtypeAudio);
-PQ_REGISTER_MODULE(ArrayOsc, u"pellquin ArrayOsc", gmpi::kSubtypeAudio);
-PQ_REGISTER_MODULE(Envelope3, u"PQADSR3", gmpi::kSubtypeAudio);
-PQ_REGISTER_MODULE(BoolText, u"Bool Text", gmpi::kSubtypeGuiLegacy);
-PQ_REGISTER_MODULE(pq_ClickRectangleGui, u"QM pq_ClickRectangle", gmpi::kSubtypeGuiGraphics);
-PQ_REGISTER_MODULE(pq_TextRectangle, u"QM pq_TextRectangle", gmpi::kSubtypeGuiGraphics);
-PQ_REGISTER_MODULE(DoubleClickReset, u"pellquin DoubleClick Reset", gmpi::kSubtypeGuiLegacy);
-PQ_REGISTER_MODULE(pq_FloatResetX2, u"pq_FloatResetX2", gmpi::kSubtypeGuiLegacy);
-PQ_REGISTER_MODULE(Pq_presetincrementfixerGui, u"pq_PresetIncrementFixer", gmpi::kSubtypeGuiGraphics);
-PQ_REGISTER_MODULE(waveEditor, u"pq WaveEditor", gmpi::kSubtypeGuiGraphics);
+PQ_REGISTER_MODULE(pqTuner);
+PQ_REGISTER_MODULE(ArrayLFO);
+PQ_REGISTER_MODULE(ArrayOsc);
+PQ_REGISTER_MODULE(Envelope3);
+PQ_REGISTER_MODULE(BoolText);
+PQ_REGISTER_MODULE(pq_ClickRectangleGui);
+PQ_REGISTER_MODULE(pq_TextRectangle);
+PQ_REGISTER_MODULE(DoubleClickReset);
+PQ_REGISTER_MODULE(pq_FloatResetX2);
+PQ_REGISTER_MODULE(Pq_presetincrementfixerGui);
+PQ_REGISTER_MODULE(waveEditor);

@@ -6,4 +6,4 @@
 
 const pq::LibraryInfo pq::libraryInfo = {30400, false};
 
-PQ_REGISTER_MODULE(pq_TextRectangle, u"QM pq_TextRectangle", gmpi::kSubtypeGuiLegacy);
+PQ_REGISTER_MODULE(pq_TextRectangle);

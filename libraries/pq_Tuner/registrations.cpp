@@ -5,4 +5,4 @@
 
 const pq::LibraryInfo pq::libraryInfo = {30400, false};
 
-PQ_REGISTER_MODULE(pqTuner, u"pq Tuner", gmpi::kSubtypeAudio);
+PQ_REGISTER_MODULE(pqTuner);

@@ -6,51 +6,14 @@
 #include "modules/envelope/envelope_curve.h"
 #include "runtime/audio/edition.h"
 
-// The module's description in the host's plug-in list form. It lives in a section of its
-// own, so that a host can read it from the library file without loading the library.
-extern "C" {
-[[maybe_unused]] __attribute__((section("pq_plugin_xml"), used)) const char pqEnvelope3PluginXml[] =
-    R"(<?xml version="1.0" encoding="utf-8"?>
-<PluginList>
-  <Plugin id="QM ADSR3c" name="ADSR3" category="Waveform" helpUrl="EnveloperAdsr.htm">
-    <Audio>
-      <Pin id="0" name="Trigger" datatype="float" rate="audio" default="0.1"/>
-      <Pin id="1" name="Gate" datatype="float" rate="audio" default="0.1"/>
-      <!-- Attack default 0.075: 2 ms -->
-      <Pin id="2" name="Attack" datatype="float" rate="audio" default="0.075"/>
-      <Pin id="3" name="Decay" datatype="float" rate="audio" default="0.5"/>
-      <Pin id="4" name="Sustain" datatype="float" rate="audio" default="0.7"/>
-      <Pin id="5" name="Release" datatype="float" rate="audio" default="0.4"/>
-      <Pin id="6" name="Overall Level" datatype="float" rate="audio" default="1.0"/>
-      <Pin id="7" name="Attack Curve" datatype="float" rate="audio" default="0.3" metadata=",,5,-5"/>
-      <Pin id="8" name="Decay Curve" datatype="float" rate="audio" default="0" metadata=",,5,-5"/>
-      <Pin id="9" name="Release Curve" datatype="float" rate="audio" default="0" metadata=",,5,-5"/>
-      <Pin id="10" name="Signal Out" datatype="float" rate="audio" direction="out"/>
-      <Pin id="11" name="VoiceReset" datatype="float" direction="in" hostConnect="Voice/Active" isPolyphonic="true"/>
-    </Audio>
-  </Plugin>
-</PluginList>
-)";
-}
-
 namespace {
 constexpr auto kExponentForm =
     pq::kSingleModuleBuild ? pq::envelope::ExponentForm::SingleModule : pq::envelope::ExponentForm::Newest;
 } // namespace
 
 Envelope3::Envelope3() {
-    trigger.attach(this, 0);
-    gate.attach(this, 1);
-    attack.attach(this, 2);
-    decay.attach(this, 3);
-    sustain.attach(this, 4);
-    release.attach(this, 5);
-    overallLevel.attach(this, 6);
-    attackCurve.attach(this, 7);
-    decayCurve.attach(this, 8);
-    releaseCurve.attach(this, 9);
-    signalOut.attach(this, 10);
-    voiceReset.attach(this, 11);
+    pq::attachPins<kPins>(this, trigger, gate, attack, decay, sustain, release, overallLevel, attackCurve,
+                          decayCurve, releaseCurve, signalOut, voiceReset);
 }
 
 int32_t Envelope3::open() {
@@ -90,7 +53,7 @@ void Envelope3::onSetPins() {
     // News of the stage's time or target recomputes the stage from the current level; the
     // range stays measured from where the stage began. Curves and "Overall Level" are read
     // at stage starts only.
-    const AudioInPin* time = stage == kAttack ? &attack : stage == kSustainStage ? &decay : &release;
+    const AudioInPin* time = stage == kAttackStage ? &attack : stage == kSustainStage ? &decay : &release;
     if (time->isUpdated() || (stage == kSustainStage && sustain.isUpdated())) startStage(position);
 }
 
@@ -170,11 +133,11 @@ void Envelope3::startStage(int32_t position) {
             nextStage(position);
             return;
         }
-        const AudioInPin& time = stage == kAttack ? attack : stage == kSustainStage ? decay : release;
-        const AudioInPin& curve = stage == kAttack         ? attackCurve
+        const AudioInPin& time = stage == kAttackStage ? attack : stage == kSustainStage ? decay : release;
+        const AudioInPin& curve = stage == kAttackStage    ? attackCurve
                                   : stage == kSustainStage ? decayCurve
                                                            : releaseCurve;
-        const double range = stage == kAttack         ? 1.0 - stageStartLevel
+        const double range = stage == kAttackStage    ? 1.0 - stageStartLevel
                              : stage == kSustainStage ? std::fabs(stageStartLevel - targetLevelExact)
                                                       : stageStartLevel;
         const float seconds = pq::envelope::stageSeconds(time.getValue(position), kExponentForm);

@@ -13,32 +13,80 @@
 #pragma once
 
 #include "runtime/audio/mp_pins.h"
+#include "runtime/pin_table.h"
 
 class Envelope3 : public MpBase {
 public:
+    enum Pin : int32_t {
+        kTrigger,
+        kGate,
+        kAttack,
+        kDecay,
+        kSustain,
+        kRelease,
+        kOverallLevel,
+        kAttackCurve,
+        kDecayCurve,
+        kReleaseCurve,
+        kSignalOut,
+        kVoiceReset,
+    };
+    static constexpr const char* kCurveRange = "metadata=\",,5,-5\"";
+    static constexpr pq::PinDescription kPins[] = {
+        {kTrigger, "Trigger", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0.1"},
+        {kGate, "Gate", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0.1"},
+        {kAttack,
+         "Attack",
+         gmpi::kDatatypeAudio,
+         gmpi::kDirectionIn,
+         "0.075",
+         {},
+         "Attack default 0.075: 2 ms"},
+        {kDecay, "Decay", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0.5"},
+        {kSustain, "Sustain", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0.7"},
+        {kRelease, "Release", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0.4"},
+        {kOverallLevel, "Overall Level", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "1.0"},
+        {kAttackCurve, "Attack Curve", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0.3", kCurveRange},
+        {kDecayCurve, "Decay Curve", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0", kCurveRange},
+        {kReleaseCurve, "Release Curve", gmpi::kDatatypeAudio, gmpi::kDirectionIn, "0", kCurveRange},
+        {kSignalOut, "Signal Out", gmpi::kDatatypeAudio, gmpi::kDirectionOut},
+        {kVoiceReset,
+         "VoiceReset",
+         gmpi::kDatatypeFloat,
+         gmpi::kDirectionIn,
+         {},
+         "hostConnect=\"Voice/Active\" isPolyphonic=\"true\""},
+    };
+    static constexpr pq::ModuleDescription kDescription{
+        "PQADSR3",
+        gmpi::kSubtypeAudio,
+        "Envelope3",
+        kPins,
+        {"QM ADSR3c", "ADSR3", "Waveform", "EnveloperAdsr.htm"}};
+
     Envelope3();
     int32_t open() override;
     void onSetPins() override;
 
 private:
-    // Pins in the host's order; the host's names stand beside them.
-    AudioInPin trigger;      // 0 "Trigger"
-    AudioInPin gate;         // 1 "Gate"
-    AudioInPin attack;       // 2 "Attack"         time of the attack, 0..1 for 1 ms..10 s
-    AudioInPin decay;        // 3 "Decay"
-    AudioInPin sustain;      // 4 "Sustain"        level the decay falls to
-    AudioInPin release;      // 5 "Release"
-    AudioInPin overallLevel; // 6 "Overall Level"  the output is the envelope times this
-    AudioInPin attackCurve;  // 7 "Attack Curve"   -5 (slow start) .. 5 (fast start)
-    AudioInPin decayCurve;   // 8 "Decay Curve"
-    AudioInPin releaseCurve; // 9 "Release Curve"
-    AudioOutPin signalOut;   // 10 "Signal Out"
-    FloatInPin voiceReset;   // 11 "VoiceReset"    > 0: silence the voice at once
+    // Pins in table order.
+    AudioInPin trigger;
+    AudioInPin gate;
+    AudioInPin attack; // time of the attack, 0..1 for 1 ms..10 s
+    AudioInPin decay;
+    AudioInPin sustain; // level the decay falls to
+    AudioInPin release;
+    AudioInPin overallLevel; // the output is the envelope times this
+    AudioInPin attackCurve;  // -5 (slow start) .. 5 (fast start)
+    AudioInPin decayCurve;
+    AudioInPin releaseCurve;
+    AudioOutPin signalOut;
+    FloatInPin voiceReset; // > 0: silence the voice at once
 
     using Segment = void (Envelope3::*)(int32_t offset, int32_t count);
     enum class RampEnd { Rise, Fall, DecayToSustain };
     // Stages: attack, decay (then sustain), release (then idle).
-    enum : int16_t { kAttack = 0, kSustainStage = 1, kEndStage = 2 };
+    enum : int16_t { kAttackStage = 0, kSustainStage = 1, kEndStage = 2 };
 
     // Block routines.
     void subProcessStages(int32_t offset, int32_t count);

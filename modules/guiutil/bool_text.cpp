@@ -1,10 +1,8 @@
 #include "modules/guiutil/bool_text.h"
 
 BoolText::BoolText() {
-    input.attach(this, 0, &BoolText::update);
-    falseText.attach(this, 1, &BoolText::update);
-    trueText.attach(this, 2, &BoolText::update);
-    textOut.attach(this, 3, &BoolText::update);
+    constexpr auto updating = [](auto& pin) { return pq::notifying(pin, &BoolText::update); };
+    pq::attachPins<kPins>(this, updating(input), updating(falseText), updating(trueText), updating(textOut));
 }
 
 void BoolText::update(int32_t) {

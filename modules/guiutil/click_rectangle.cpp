@@ -6,14 +6,10 @@
 using namespace gmpi_gui_api;
 
 pq_ClickRectangleGui::pq_ClickRectangleGui() {
-    cornerRadius.attach(this, &pq_ClickRectangleGui::redraw);
-    arcTopLeft.attach(this, &pq_ClickRectangleGui::redraw);
-    arcTopRight.attach(this, &pq_ClickRectangleGui::redraw);
-    arcBottomLeft.attach(this, &pq_ClickRectangleGui::redraw);
-    arcBottomRight.attach(this, &pq_ClickRectangleGui::redraw);
-    topColour.attach(this, &pq_ClickRectangleGui::redraw);
-    gradientColour.attach(this, &pq_ClickRectangleGui::redraw);
-    pressed.attach(this, 7);
+    constexpr auto redrawn = [](auto& pin) { return pq::notifying(pin, &pq_ClickRectangleGui::redraw); };
+    pq::attachPins<kPins>(this, redrawn(cornerRadius), redrawn(arcTopLeft), redrawn(arcTopRight),
+                          redrawn(arcBottomLeft), redrawn(arcBottomRight), redrawn(topColour),
+                          redrawn(gradientColour), pressed);
 }
 
 int32_t pq_ClickRectangleGui::render(gmpi::IMpUnknown* drawingContext) {

@@ -7,10 +7,9 @@ const auto processStart = std::chrono::steady_clock::now();
 }
 
 DoubleClickReset::DoubleClickReset() {
-    button.attach(this, 0, &DoubleClickReset::update);
-    resetValue.attach(this, 1, &DoubleClickReset::update);
-    doubleClickTime.attach(this, 2, &DoubleClickReset::update);
-    valueOut.attach(this, 3, &DoubleClickReset::update);
+    constexpr auto updating = [](auto& pin) { return pq::notifying(pin, &DoubleClickReset::update); };
+    pq::attachPins<kPins>(this, updating(button), updating(resetValue), updating(doubleClickTime),
+                          updating(valueOut));
 }
 
 int32_t DoubleClickReset::readClock() const {

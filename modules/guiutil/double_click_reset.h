@@ -4,9 +4,25 @@
 #pragma once
 
 #include "runtime/gui/mp_gui_base.h"
+#include "runtime/pin_table.h"
 
 class DoubleClickReset : public MpGuiBase {
 public:
+    enum Pin : int32_t {
+        kButton,
+        kResetValue,
+        kDoubleClickTime,
+        kValueOut,
+    };
+    static constexpr pq::PinDescription kPins[] = {
+        {kButton, "Button", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kResetValue, "Reset Value", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {kDoubleClickTime, "Double-Click Time", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {kValueOut, "Value Out", gmpi::kGuiPinFloat, gmpi::kDirectionOut, "0"},
+    };
+    static constexpr pq::ModuleDescription kDescription{"pellquin DoubleClick Reset", gmpi::kSubtypeGuiLegacy,
+                                                        "DoubleClickReset", kPins};
+
     DoubleClickReset();
 
 protected:
@@ -18,10 +34,10 @@ private:
     void clearFlags() { pressed = released = clicked = pressedAgain = false; }
     float elapsedSinceFirstPress() const;
 
-    MpGuiPin<bool> button;           // 0
-    MpGuiPin<float> resetValue;      // 1
-    MpGuiPin<float> doubleClickTime; // 2, milliseconds
-    MpGuiPin<float> valueOut;        // 3, set by the module and the host
+    MpGuiPin<bool> button;
+    MpGuiPin<float> resetValue;
+    MpGuiPin<float> doubleClickTime; // milliseconds
+    MpGuiPin<float> valueOut;        // set by the module and the host
 
     int32_t firstPressTime = 0;
     bool pressed = false;

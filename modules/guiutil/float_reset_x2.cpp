@@ -1,11 +1,8 @@
 #include "modules/guiutil/float_reset_x2.h"
 
 pq_FloatResetX2::pq_FloatResetX2() {
-    valueOut.attach(this, 0);
-    valueA.attach(this, 1);
-    valueB.attach(this, 2);
-    resetA.attach(this, 3, &pq_FloatResetX2::resetToA);
-    resetB.attach(this, 4, &pq_FloatResetX2::resetToB);
+    pq::attachPins<kPins>(this, valueOut, valueA, valueB, pq::notifying(resetA, &pq_FloatResetX2::resetToA),
+                          pq::notifying(resetB, &pq_FloatResetX2::resetToB));
 }
 
 void pq_FloatResetX2::resetToA(int32_t) {

@@ -3,9 +3,27 @@
 #pragma once
 
 #include "runtime/gui/mp_gui_base.h"
+#include "runtime/pin_table.h"
 
 class pq_FloatResetX2 : public MpGuiBase {
 public:
+    enum Pin : int32_t {
+        kValueOut,
+        kValueA,
+        kValueB,
+        kResetA,
+        kResetB,
+    };
+    static constexpr pq::PinDescription kPins[] = {
+        {kValueOut, "Value Out", gmpi::kGuiPinFloat, gmpi::kDirectionOut, "0"},
+        {kValueA, "Value A", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {kValueB, "Value B", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {kResetA, "Reset A", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kResetB, "Reset B", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+    };
+    static constexpr pq::ModuleDescription kDescription{"pq_FloatResetX2", gmpi::kSubtypeGuiLegacy,
+                                                        "pq_FloatResetX2", kPins};
+
     pq_FloatResetX2();
 
 private:
@@ -13,9 +31,9 @@ private:
     void resetToB(int32_t tag);
     void resetTo(const MpGuiPin<bool>& trigger, const MpGuiPin<float>& preset);
 
-    MpGuiPin<float> valueOut; // 0, set by the module and the host
-    MpGuiPin<float> valueA;   // 1
-    MpGuiPin<float> valueB;   // 2
-    MpGuiPin<bool> resetA;    // 3
-    MpGuiPin<bool> resetB;    // 4
+    MpGuiPin<float> valueOut; // set by the module and the host
+    MpGuiPin<float> valueA;
+    MpGuiPin<float> valueB;
+    MpGuiPin<bool> resetA;
+    MpGuiPin<bool> resetB;
 };

@@ -96,11 +96,9 @@ void ListValueIterator::next() {
 }
 
 Pq_presetincrementfixerGui::Pq_presetincrementfixerGui() {
-    value.attach(this, &Pq_presetincrementfixerGui::rememberValue);
-    valueList.attach(this);
-    increment.attach(this, &Pq_presetincrementfixerGui::stepUp);
-    decrement.attach(this, &Pq_presetincrementfixerGui::stepDown);
-    wrap.attach(this);
+    pq::attachPins<kPins>(this, pq::notifying(value, &Pq_presetincrementfixerGui::rememberValue), valueList,
+                          pq::notifying(increment, &Pq_presetincrementfixerGui::stepUp),
+                          pq::notifying(decrement, &Pq_presetincrementfixerGui::stepDown), wrap);
 }
 
 void Pq_presetincrementfixerGui::rememberValue(int32_t) {

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "runtime/gui/mp_gui_base2.h"
+#include "runtime/pin_table.h"
 
 // Walks the items of a Value List text. [GUI thread]
 class ListValueIterator {
@@ -34,6 +35,23 @@ public:
 
 class Pq_presetincrementfixerGui : public QmGuiInvisibleBase {
 public:
+    enum Pin : int32_t {
+        kValue,
+        kValueList,
+        kIncrement,
+        kDecrement,
+        kWrap,
+    };
+    static constexpr pq::PinDescription kPins[] = {
+        {kValue, "Value", gmpi::kGuiPinInt, gmpi::kDirectionIn, "0"},
+        {kValueList, "Value List", gmpi::kGuiPinText, gmpi::kDirectionIn},
+        {kIncrement, "Increment", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kDecrement, "Decrement", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kWrap, "Wrap", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+    };
+    static constexpr pq::ModuleDescription kDescription{"pq_PresetIncrementFixer", gmpi::kSubtypeGuiGraphics,
+                                                        "Pq_presetincrementfixerGui", kPins};
+
     Pq_presetincrementfixerGui();
 
 private:
@@ -42,11 +60,11 @@ private:
     void stepDown(int32_t tag);
     void step(int direction);
 
-    MpGuiPin<int32_t> value;  // 0, set by the host and the module
-    StringGuiPin valueList;   // 1
-    MpGuiPin<bool> increment; // 2
-    MpGuiPin<bool> decrement; // 3
-    MpGuiPin<bool> wrap;      // 4
+    MpGuiPin<int32_t> value; // set by the host and the module
+    StringGuiPin valueList;
+    MpGuiPin<bool> increment;
+    MpGuiPin<bool> decrement;
+    MpGuiPin<bool> wrap;
 
     int32_t rememberedValue = 0;
 };

@@ -1,38 +1,17 @@
 #include "modules/guiutil/text_rectangle.h"
 
 #include <string>
-#include <type_traits>
 
 #include "runtime/gui/device_context.h"
 #include "runtime/gui/mp_gui_drawing.h"
 
 using namespace gmpi_gui_api;
 
-namespace {
-template <class T> constexpr int32_t pinDatatype(const MpGuiPin<T>*) {
-    return pq::gui::detail::PinTraits<T>::datatype;
-}
-} // namespace
-
-template <size_t... I> void pq_TextRectangle::attachPins(std::index_sequence<I...>) {
-    using Members = decltype(pinMembers());
-    static_assert(sizeof...(I) == std::tuple_size_v<Members>, "one table row per pin");
-    static_assert(((pinDatatype(static_cast<std::remove_reference_t<std::tuple_element_t<I, Members>>*>(
-                        nullptr)) == pq::guiutil::kTextRectanglePins[I].datatype) &&
-                   ...),
-                  "the table's datatypes are those of the members");
-    auto members = pinMembers();
-    const auto attachOne = [this](auto& pin, const pq::guiutil::TextRectanglePin& row) {
-        if (row.redraws)
-            pin.attach(this, row.id, &pq_TextRectangle::redraw);
-        else
-            pin.attach(this, row.id);
-    };
-    (attachOne(std::get<I>(members), pq::guiutil::kTextRectanglePins[I]), ...);
-}
-
 pq_TextRectangle::pq_TextRectangle() {
-    attachPins(std::make_index_sequence<std::size(pq::guiutil::kTextRectanglePins)>{});
+    constexpr auto redrawn = [](auto& pin) { return pq::notifying(pin, &pq_TextRectangle::redraw); };
+    pq::attachPins<kPins>(this, redrawn(text), redrawn(style), redrawn(greyed), redrawn(cornerRadius),
+                          redrawn(arcTopLeft), redrawn(arcTopRight), redrawn(arcBottomLeft),
+                          redrawn(arcBottomRight), redrawn(topColour), redrawn(gradientColour), pressed);
 }
 
 pq::guiutil::RoundedCorners pq_TextRectangle::corners() const {

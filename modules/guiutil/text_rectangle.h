@@ -10,38 +10,14 @@
 #pragma once
 
 #include <cstdint>
-#include <iterator>
-#include <tuple>
-#include <utility>
 
 #include "modules/guiutil/rounded_rectangle.h"
 #include "runtime/gui/composited_gfx_base.h"
 #include "runtime/gui/font_cache.h"
 #include "runtime/gui/mp_gui_base2.h"
+#include "runtime/pin_table.h"
 
 namespace pq::guiutil {
-
-// The module's pins in id order: the constructor attaches its members from this table.
-struct TextRectanglePin {
-    int32_t id;
-    const char* name;
-    int32_t datatype;
-    bool output;  // set by the module
-    bool redraws; // a host change asks for a repaint
-};
-inline constexpr TextRectanglePin kTextRectanglePins[] = {
-    {0, "Text", kGuiPinText, false, true},
-    {1, "Style", kGuiPinText, false, true},
-    {2, "Greyed", kGuiPinBool, false, true},
-    {3, "Corner Radius", kGuiPinFloat, false, true},
-    {4, "Arc Top Left", kGuiPinBool, false, true},
-    {5, "Arc Top Right", kGuiPinBool, false, true},
-    {6, "Arc Bottom Left", kGuiPinBool, false, true},
-    {7, "Arc Bottom Right", kGuiPinBool, false, true},
-    {8, "Top Colour", kGuiPinText, false, true},
-    {9, "Gradient Colour", kGuiPinText, false, true},
-    {10, "Pressed", kGuiPinBool, true, false},
-};
 
 #if PQ_EDITION_EARLIER
 using TextRectangleFace = QmGuiCompositedGfxBase;
@@ -53,6 +29,37 @@ class TextRectangleFace : public gmpi_gui::MpGuiGfxBase, public FontCacheClient 
 
 class pq_TextRectangle : public pq::guiutil::TextRectangleFace {
 public:
+    enum Pin : int32_t {
+        kText,
+        kStyle,
+        kGreyed,
+        kCornerRadius,
+        kArcTopLeft,
+        kArcTopRight,
+        kArcBottomLeft,
+        kArcBottomRight,
+        kTopColour,
+        kGradientColour,
+        kPressed,
+    };
+    static constexpr pq::PinDescription kPins[] = {
+        {kText, "Text", gmpi::kGuiPinText, gmpi::kDirectionIn},
+        {kStyle, "Style", gmpi::kGuiPinText, gmpi::kDirectionIn},
+        {kGreyed, "Greyed", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kCornerRadius, "Corner Radius", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {kArcTopLeft, "Arc Top Left", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kArcTopRight, "Arc Top Right", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kArcBottomLeft, "Arc Bottom Left", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kArcBottomRight, "Arc Bottom Right", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {kTopColour, "Top Colour", gmpi::kGuiPinText, gmpi::kDirectionIn},
+        {kGradientColour, "Gradient Colour", gmpi::kGuiPinText, gmpi::kDirectionIn},
+        {kPressed, "Pressed", gmpi::kGuiPinBool, gmpi::kDirectionOut, "false"},
+    };
+    // The single-module library registers it as a legacy module with a composited face.
+    static constexpr pq::ModuleDescription kDescription{
+        "QM pq_TextRectangle", pq::kSingleModuleBuild ? gmpi::kSubtypeGuiLegacy : gmpi::kSubtypeGuiGraphics,
+        "pq_TextRectangle", kPins};
+
     pq_TextRectangle();
 
 #if PQ_EDITION_EARLIER
@@ -70,12 +77,6 @@ public:
 #endif
 
 private:
-    // The members in the order of kTextRectanglePins.
-    auto pinMembers() {
-        return std::tie(text, style, greyed, cornerRadius, arcTopLeft, arcTopRight, arcBottomLeft,
-                        arcBottomRight, topColour, gradientColour, pressed);
-    }
-    template <size_t... I> void attachPins(std::index_sequence<I...>);
     pq::guiutil::RoundedCorners corners() const;
 
     StringGuiPin text;

@@ -3,9 +3,7 @@
 #include <cmath>
 
 pqTuner::pqTuner() {
-    semitoneSelect.attach(this, 0);
-    fineOffset.attach(this, 1);
-    pitchOut.attach(this, 2);
+    pq::attachPins<kPins>(this, semitoneSelect, fineOffset, pitchOut);
 }
 
 void pqTuner::onSetPins() {

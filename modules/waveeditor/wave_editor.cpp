@@ -2,45 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
-#include <variant>
 
 #include "runtime/gui/mp_gui_drawing.h"
 
 using namespace gmpi_gui_api;
 using namespace pq::waveeditor;
-
-// Each pin of the table: the member that holds it and its change routine (none for the
-// pins the editor only sets, and for N and A, which the commands read when they run).
-struct waveEditor::PinBinding {
-    std::variant<MpGuiPin<float> waveEditor::*, MpGuiPin<int32_t> waveEditor::*, MpGuiPin<bool> waveEditor::*,
-                 MpGuiPin<MpBlob> waveEditor::*, StringGuiPin waveEditor::*>
-        member;
-    Routine routine;
-};
-
-const std::array<waveEditor::PinBinding, kEditorPinCount> waveEditor::kBindings = {{
-    {&waveEditor::waveLength, &waveEditor::onWaveLength},
-    {&waveEditor::waveSelect, &waveEditor::onWaveSelect},
-    {&waveEditor::waveNames, &waveEditor::onWaveNames},
-    {&waveEditor::waveName, nullptr},
-    {&waveEditor::wave1, &waveEditor::onWave1},
-    {&waveEditor::wave2, &waveEditor::onWave2},
-    {&waveEditor::wave3, &waveEditor::onWave3},
-    {&waveEditor::wave4, &waveEditor::onWave4},
-    {&waveEditor::wave1Inactive, nullptr},
-    {&waveEditor::wave2Inactive, nullptr},
-    {&waveEditor::wave3Inactive, nullptr},
-    {&waveEditor::wave4Inactive, nullptr},
-    {&waveEditor::copyPin, &waveEditor::onCopy},
-    {&waveEditor::pastePin, &waveEditor::onPaste},
-    {&waveEditor::generate, &waveEditor::onGenerate},
-    {&waveEditor::generatorList, &waveEditor::onGenerate},
-    {&waveEditor::modify, &waveEditor::onModify},
-    {&waveEditor::modifierList, &waveEditor::onModify},
-    {&waveEditor::n, nullptr},
-    {&waveEditor::a, nullptr},
-    {&waveEditor::lineColour, &waveEditor::redraw},
-}};
 
 namespace {
 
@@ -54,17 +20,24 @@ int32_t sampleIndexAt(float x) {
 }
 
 bool shiftHeld(int32_t flags) {
-    return (flags & kShiftFlag) != 0;
+    return (flags & gmpi_gui_api::kPointerFlagShift) != 0;
 }
 
 } // namespace
 
+// N and A have no routine: the commands read them when they run. Generate and Generator List
+// share the generator command, Modify and Modifier List the modifier command.
 waveEditor::waveEditor() : model_(*this) {
-    for (const EditorPinSpec& spec : kEditorPins) {
-        const PinBinding& binding = kBindings[static_cast<size_t>(spec.id)];
-        std::visit([&](auto member) { (this->*member).attach(this, spec.id, binding.routine); },
-                   binding.member);
-    }
+    using pq::notifying;
+    using E = waveEditor;
+    pq::attachPins<kPins>(this, notifying(waveLength, &E::onWaveLength), notifying(waveSelect, &E::onWaveSelect),
+                          notifying(waveNames, &E::onWaveNames), waveName, notifying(wave1, &E::onWave1),
+                          notifying(wave2, &E::onWave2), notifying(wave3, &E::onWave3),
+                          notifying(wave4, &E::onWave4), wave1Inactive, wave2Inactive, wave3Inactive,
+                          wave4Inactive, notifying(copyPin, &E::onCopy), notifying(pastePin, &E::onPaste),
+                          notifying(generate, &E::onGenerate), notifying(generatorList, &E::onGenerate),
+                          notifying(modify, &E::onModify), notifying(modifierList, &E::onModify), n, a,
+                          notifying(lineColour, &E::redraw));
 }
 
 int32_t waveEditor::initialize() {

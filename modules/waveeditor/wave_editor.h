@@ -16,6 +16,7 @@
 
 #include "modules/waveeditor/wave_model.h"
 #include "runtime/gui/mp_gui_base2.h"
+#include "runtime/pin_table.h"
 
 namespace pq::waveeditor {
 
@@ -42,49 +43,40 @@ enum EditorPin : int32_t {
     kN,
     kA,
     kLineColour,
-    kEditorPinCount
 };
-
-// One pin as the host sees it. Direction 0: the host sets it (the wave pins are set by both
-// sides); 1: the editor sets it and the host receives it.
-struct EditorPinSpec {
-    int32_t id;
-    std::string_view name;
-    int32_t datatype; // 1 text, 4 bool, 6 float, 8 integer, 10 blob
-    int32_t direction;
-};
-
-inline constexpr std::array<EditorPinSpec, kEditorPinCount> kEditorPins = {{
-    {kWaveLength, "Wave Length", 6, 0},
-    {kWaveSelect, "Wave Select", 8, 0},
-    {kWaveNames, "Wave Names", 1, 0},
-    {kWaveName, "Wave Name", 1, 1},
-    {kWave1, "Wave1", 10, 0},
-    {kWave2, "Wave2", 10, 0},
-    {kWave3, "Wave3", 10, 0},
-    {kWave4, "Wave4", 10, 0},
-    {kWave1Inactive, "Wave1 Inactive", 4, 1},
-    {kWave2Inactive, "Wave2 Inactive", 4, 1},
-    {kWave3Inactive, "Wave3 Inactive", 4, 1},
-    {kWave4Inactive, "Wave4 Inactive", 4, 1},
-    {kCopy, "Copy", 4, 0},
-    {kPaste, "Paste", 4, 0},
-    {kGenerate, "Generate", 8, 0},
-    {kGeneratorList, "Generator List", 1, 1},
-    {kModify, "Modify", 8, 0},
-    {kModifierList, "Modifier List", 1, 1},
-    {kN, "N", 6, 0},
-    {kA, "A", 6, 0},
-    {kLineColour, "Line Colour", 1, 0},
-}};
-
-// Shift counts as held while the pointer flags carry this bit.
-inline constexpr int32_t kShiftFlag = 0x10000;
 
 } // namespace pq::waveeditor
 
 class waveEditor : public gmpi_gui::MpGuiGfxBase, private pq::waveeditor::WavePinPort {
 public:
+    using Pin = pq::waveeditor::EditorPin;
+    // The editor sets the pins marked out; the wave pins are set by both sides.
+    static constexpr pq::PinDescription kPins[] = {
+        {Pin::kWaveLength, "Wave Length", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {Pin::kWaveSelect, "Wave Select", gmpi::kGuiPinInt, gmpi::kDirectionIn, "0"},
+        {Pin::kWaveNames, "Wave Names", gmpi::kGuiPinText, gmpi::kDirectionIn},
+        {Pin::kWaveName, "Wave Name", gmpi::kGuiPinText, gmpi::kDirectionOut},
+        {Pin::kWave1, "Wave1", gmpi::kGuiPinBlob, gmpi::kDirectionIn},
+        {Pin::kWave2, "Wave2", gmpi::kGuiPinBlob, gmpi::kDirectionIn},
+        {Pin::kWave3, "Wave3", gmpi::kGuiPinBlob, gmpi::kDirectionIn},
+        {Pin::kWave4, "Wave4", gmpi::kGuiPinBlob, gmpi::kDirectionIn},
+        {Pin::kWave1Inactive, "Wave1 Inactive", gmpi::kGuiPinBool, gmpi::kDirectionOut, "false"},
+        {Pin::kWave2Inactive, "Wave2 Inactive", gmpi::kGuiPinBool, gmpi::kDirectionOut, "false"},
+        {Pin::kWave3Inactive, "Wave3 Inactive", gmpi::kGuiPinBool, gmpi::kDirectionOut, "false"},
+        {Pin::kWave4Inactive, "Wave4 Inactive", gmpi::kGuiPinBool, gmpi::kDirectionOut, "false"},
+        {Pin::kCopy, "Copy", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {Pin::kPaste, "Paste", gmpi::kGuiPinBool, gmpi::kDirectionIn, "false"},
+        {Pin::kGenerate, "Generate", gmpi::kGuiPinInt, gmpi::kDirectionIn, "0"},
+        {Pin::kGeneratorList, "Generator List", gmpi::kGuiPinText, gmpi::kDirectionOut},
+        {Pin::kModify, "Modify", gmpi::kGuiPinInt, gmpi::kDirectionIn, "0"},
+        {Pin::kModifierList, "Modifier List", gmpi::kGuiPinText, gmpi::kDirectionOut},
+        {Pin::kN, "N", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {Pin::kA, "A", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
+        {Pin::kLineColour, "Line Colour", gmpi::kGuiPinText, gmpi::kDirectionIn},
+    };
+    static constexpr pq::ModuleDescription kDescription{"pq WaveEditor", gmpi::kSubtypeGuiGraphics, "waveEditor",
+                                                        kPins};
+
     waveEditor();
 
     // Sets Generator List and Modifier List to the two menus (sent only when they differ).
@@ -104,10 +96,6 @@ public:
     int32_t viewHeight() const { return viewHeight_; }
 
 private:
-    using Routine = void (waveEditor::*)(int32_t);
-    struct PinBinding;
-    static const std::array<PinBinding, pq::waveeditor::kEditorPinCount> kBindings;
-
     // WavePinPort: wave pins 0..3 are pins Wave1..Wave4.
     std::span<const uint8_t> wavePinBytes(int32_t pin) const override;
     void setWavePin(int32_t pin, std::span<const uint8_t> bytes) override;

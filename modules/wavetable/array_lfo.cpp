@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "modules/wavetable/conversions.h"
+#include "modules/wavetable/table_reading.h"
 #include "modules/wavetable/wave_blob.h"
 
 namespace {
@@ -18,19 +19,8 @@ template <class Routine> MpBase::SubProcess asRoutine(Routine routine) {
 } // namespace
 
 ArrayLFO::ArrayLFO() {
-    modePin.attach(this, 0);
-    ratePin.attach(this, 1);
-    gatePin.attach(this, 2);
-    triggerPin.attach(this, 3);
-    fadeInPin.attach(this, 4);
-    interpolatePin.attach(this, 5);
-    wavePin.attach(this, 6);
-    levelModePin.attach(this, 7);
-    levelEnablePin.attach(this, 8);
-    levelPin.attach(this, 9);
-    sparePin.attach(this, 10);
-    tempoPin.attach(this, 11);
-    signalOutPin.attach(this, 12);
+    pq::attachPins<kPins>(this, modePin, ratePin, gatePin, triggerPin, fadeInPin, interpolatePin, wavePin,
+                          levelModePin, levelEnablePin, levelPin, sparePin, tempoPin, signalOutPin);
 
     wavePin.reserve(4 * kReservedWaveLength);
     incoming_.reserve(kReservedWaveLength);
@@ -56,8 +46,7 @@ void ArrayLFO::onSetPins() {
 
     // The next fade-in starts from silence.
     if (!gateHigh) {
-        fadeDone_ = false;
-        fadeEnvelope_ = 0.0f;
+        fade_.restart();
     }
 
     const int32_t mode = modePin.getValue();
@@ -72,7 +61,7 @@ void ArrayLFO::onSetPins() {
     if (!streaming)
         setSleep();
     else
-        sleepMode = 0;
+        setSleepMode(pq::SleepMode::Never);
 }
 
 MpBase::SubProcess ArrayLFO::routineFor(int32_t mode) const {
@@ -141,30 +130,6 @@ void ArrayLFO::takeWave() {
     phase_ = std::min(phase_, lastPosition_);
 }
 
-template <bool Interpolate> float ArrayLFO::lookup(float position) const {
-    const float p = pq::clampOrLow(position, 0.0f, lastPosition_);
-    const int32_t i = std::min(static_cast<int32_t>(p), lastIndex_);
-    if constexpr (!Interpolate) {
-        return table_[size_t(i)];
-    } else {
-        const float f = p - static_cast<float>(i);
-        return (1.0f - f) * table_[size_t(i)] + f * table_[size_t(i) + 1];
-    }
-}
-
-// Keeps the phase within 0 .. lastIndex: one subtraction covers every ordinary increment; an
-// increment of a cycle or more, a negative one or a shorter new wave is folded back in.
-void ArrayLFO::wrapPhase() {
-    if (phase_ > lastPosition_) {
-        phase_ -= lastPosition_;
-        if (phase_ > lastPosition_) phase_ = std::fmod(phase_, lastPosition_);
-    } else if (phase_ < 0.0f) {
-        phase_ += lastPosition_;
-        if (phase_ < 0.0f) phase_ = std::fmod(phase_, lastPosition_) + lastPosition_;
-    }
-    if (!std::isfinite(phase_)) phase_ = 0.0f;
-}
-
 bool ArrayLFO::triggerReset(float trigger) {
     if (trigger >= 1.0f && !triggerLatch_) {
         phase_ = 0.0f;
@@ -173,19 +138,6 @@ bool ArrayLFO::triggerReset(float trigger) {
     }
     if (trigger < 1.0f) triggerLatch_ = false;
     return false;
-}
-
-// Gain rises as a square over 1 / (2 (1 - Fade In)) seconds. The envelope never falls below
-// 0, so a Fade In above 1 holds the gain at 0 like Fade In 1 instead of growing without bound.
-float ArrayLFO::fadeGain(float fadeIn) {
-    if (!fadeDone_ && fadeIn > 0.0f && fadeEnvelope_ < 1.0f) {
-        fadeEnvelope_ += 2.0f * (1.0f - fadeIn) * inverseSampleRate_;
-        fadeEnvelope_ = std::max(fadeEnvelope_, 0.0f);
-        return fadeEnvelope_ * fadeEnvelope_;
-    }
-    fadeDone_ = true;
-    fadeEnvelope_ = 0.0f;
-    return 1.0f;
 }
 
 void ArrayLFO::setOneShotIncrement(float rate) {
@@ -230,7 +182,7 @@ void ArrayLFO::subProcessCycling(int32_t offset, int32_t count) {
     const bool gateHigh = gatePin.getBuffer()[offset] > 0.0f;
     for (int32_t n = 0; n < count; ++n) {
         triggerReset(trigger[n]);
-        const float gain = LevelGain ? level[n] : fadeGain(fadeIn[n]);
+        const float gain = LevelGain ? level[n] : fade_.gain(fadeIn[n], inverseSampleRate_);
         if (!(rate[n] == rateMemory_ && gateHigh)) {
             if constexpr (TempoSync)
                 setTempoSyncIncrement(rate[n], tempo[n]);
@@ -238,8 +190,8 @@ void ArrayLFO::subProcessCycling(int32_t offset, int32_t count) {
                 setFreeRunIncrement(rate[n]);
         }
         phase_ += increment_;
-        wrapPhase();
-        out[n] = lookup<Interpolate>(phase_) * gain;
+        phase_ = pq::wrapLfoPhase(phase_, lastPosition_);
+        out[n] = pq::lookupWave<Interpolate>(table_.data(), lastIndex_, lastPosition_, phase_) * gain;
     }
 }
 
@@ -273,8 +225,8 @@ template <bool Interpolate> void ArrayLFO::subProcessOneShot(int32_t offset, int
             setSubProcess(&ArrayLFO::subProcessStop);
         } else {
             phase_ += increment_;
-            if (phase_ < 0.0f) wrapPhase();
-            value = lookup<Interpolate>(phase_);
+            if (phase_ < 0.0f) phase_ = pq::wrapLfoPhase(phase_, lastPosition_);
+            value = pq::lookupWave<Interpolate>(table_.data(), lastIndex_, lastPosition_, phase_);
         }
         heldValue_ = value;
         out[n] = value;
@@ -292,8 +244,8 @@ template <bool Interpolate> void ArrayLFO::subProcessStep(int32_t offset, int32_
             const float r = rate[n] > 10.0f ? 0.0f : rate[n];
             const float advance = r * 10.0f;
             if (std::isfinite(advance)) phase_ += advance;
-            wrapPhase();
-            heldValue_ = lookup<Interpolate>(phase_);
+            phase_ = pq::wrapLfoPhase(phase_, lastPosition_);
+            heldValue_ = pq::lookupWave<Interpolate>(table_.data(), lastIndex_, lastPosition_, phase_);
             stepState_ = 1;
         }
         out[n] = heldValue_;

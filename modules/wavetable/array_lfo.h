@@ -9,10 +9,45 @@
 
 #include <vector>
 
+#include "modules/wavetable/table_reading.h"
 #include "runtime/audio/mp_pins.h"
+#include "runtime/pin_table.h"
 
 class ArrayLFO : public MpBase {
 public:
+    enum Pin : int32_t {
+        kMode,
+        kRate,
+        kGate,
+        kTrigger,
+        kFadeIn,
+        kInterpolate,
+        kWave,
+        kLevelMode,
+        kLevelEnable,
+        kLevel,
+        kSpare,
+        kTempo,
+        kSignalOut,
+    };
+    static constexpr pq::PinDescription kPins[] = {
+        {kMode, "Mode", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kRate, "Rate", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kGate, "Gate", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kTrigger, "Trigger", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kFadeIn, "Fade In", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kInterpolate, "Interpolate", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kWave, "Wave", gmpi::kDatatypeBlob, gmpi::kDirectionIn},
+        {kLevelMode, "Level Mode", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kLevelEnable, "Level Enable", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kLevel, "Level", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kSpare, "Spare", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kTempo, "Tempo", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kSignalOut, "Signal Out", gmpi::kDatatypeAudio, gmpi::kDirectionOut},
+    };
+    static constexpr pq::ModuleDescription kDescription{"pellquin ArrayLFO", gmpi::kSubtypeAudio, "ArrayLFO",
+                                                        kPins};
+
     ArrayLFO();
     int32_t open() override;
     void onSetPins() override;
@@ -48,28 +83,25 @@ private:
     void takeWave();
     void useDefaultWave();
 
-    template <bool Interpolate> float lookup(float position) const;
-    void wrapPhase();
     bool triggerReset(float trigger);
-    float fadeGain(float fadeIn);
     void setOneShotIncrement(float rate);
     void setFreeRunIncrement(float rate);
     void setTempoSyncIncrement(float rate, float tempo);
 
     // Pins, in host order.
-    IntInPin modePin;         // 0 Mode
-    AudioInPin ratePin;       // 1 Rate
-    AudioInPin gatePin;       // 2 Gate
-    AudioInPin triggerPin;    // 3 Trigger
-    AudioInPin fadeInPin;     // 4 Fade In
-    IntInPin interpolatePin;  // 5 Interpolate
-    BlobInPin wavePin;        // 6 Wave
-    IntInPin levelModePin;    // 7 Level Mode
-    IntInPin levelEnablePin;  // 8 Level Enable
-    AudioInPin levelPin;      // 9 Level
-    AudioInPin sparePin;      // 10 Spare (never read)
-    AudioInPin tempoPin;      // 11 Tempo
-    AudioOutPin signalOutPin; // 12 Signal Out
+    IntInPin modePin;
+    AudioInPin ratePin;
+    AudioInPin gatePin;
+    AudioInPin triggerPin;
+    AudioInPin fadeInPin;
+    IntInPin interpolatePin;
+    BlobInPin wavePin;
+    IntInPin levelModePin;
+    IntInPin levelEnablePin;
+    AudioInPin levelPin;
+    AudioInPin sparePin; // never read
+    AudioInPin tempoPin;
+    AudioOutPin signalOutPin;
 
     // The wave's N samples followed by a copy of the last one, so that interpolation at the
     // last position reads it exactly without a test.
@@ -86,8 +118,7 @@ private:
     bool triggerLatch_ = false;
     int32_t oneShotState_ = 0;
     int32_t stepState_ = 1;
-    bool fadeDone_ = false;
-    float fadeEnvelope_ = 0.0f;
+    pq::FadeIn fade_;
     float inverseSampleRate_ = 1.0f / 44100.0f;
     int32_t installedMode_ = kFreeRun;
 };

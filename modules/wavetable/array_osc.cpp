@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "modules/wavetable/conversions.h"
+#include "modules/wavetable/table_reading.h"
 #include "modules/wavetable/wave_blob.h"
 #include "runtime/audio/edition.h"
 
@@ -58,37 +59,6 @@ MpBase::SubProcess pick(bool warp, bool level) {
     return asRoutine(level ? Levelled : Plain);
 }
 
-// Plays `count` voices of one wave for one sample: phase step, optional warp, interpolated read.
-template <bool Warp>
-inline float playVoices(float* phase, const float* increment, int32_t count, const float* table, float h,
-                        float below, float above) {
-    float sum = 0.0f;
-    for (int32_t v = 0; v < count; ++v) {
-        float p = phase[v] + increment[v];
-        if (p >= 1.0f) p -= std::trunc(p);
-        phase[v] = p;
-        float w = p;
-        if constexpr (Warp) w = p < h ? below * p : 0.5f + above * (p - h);
-        const float k = w * 2047.0f;
-        const int32_t i = std::min(static_cast<int32_t>(k), 2046);
-        const float f = k - static_cast<float>(i);
-        sum += (1.0f - f) * table[i] + f * table[i + 1];
-    }
-    return sum;
-}
-
-struct WarpShape {
-    float h = 0.0f, below = 0.0f, above = 0.0f;
-};
-inline WarpShape warpShape(float warp, float warpMod, float warpModDepth) {
-    const float h = pq::clampOrLow(warpMod * warpModDepth + warp, 0.0f, 1.0f);
-    return {h, 0.5f / h, 0.5f / (1.0f - h)};
-}
-
-inline float ringFactor(float ring, float depth) {
-    return ring > -2.0f ? depth * ring + (1.0f - depth) : 1.0f;
-}
-
 } // namespace
 
 MpBase::SubProcess ArrayOsc::mixRoutine(bool warp, bool level) {
@@ -97,29 +67,10 @@ MpBase::SubProcess ArrayOsc::mixRoutine(bool warp, bool level) {
 }
 
 ArrayOsc::ArrayOsc() {
-    waveAPin.attach(this, 0);
-    waveBPin.attach(this, 1);
-    pitchPin.attach(this, 2);
-    pitchOffsetAPin.attach(this, 3);
-    pitchOffsetBPin.attach(this, 4);
-    pitchModDepthPin.attach(this, 5);
-    pitchModPin.attach(this, 6);
-    sparePin.attach(this, 7);
-    ringModPin.attach(this, 8);
-    ringModDepthPin.attach(this, 9);
-    levelModePin.attach(this, 10);
-    levelPin.attach(this, 11);
-    syncPin.attach(this, 12);
-    morphPin.attach(this, 13);
-    warpModePin.attach(this, 14);
-    warpPin.attach(this, 15);
-    warpModDepthPin.attach(this, 16);
-    warpModPin.attach(this, 17);
-    voicesAPin.attach(this, 18);
-    voicesBPin.attach(this, 19);
-    spreadAPin.attach(this, 20);
-    spreadBPin.attach(this, 21);
-    signalOutPin.attach(this, 22);
+    pq::attachPins<kPins>(this, waveAPin, waveBPin, pitchPin, pitchOffsetAPin, pitchOffsetBPin,
+                          pitchModDepthPin, pitchModPin, sparePin, ringModPin, ringModDepthPin, levelModePin,
+                          levelPin, syncPin, morphPin, warpModePin, warpPin, warpModDepthPin, warpModPin,
+                          voicesAPin, voicesBPin, spreadAPin, spreadBPin, signalOutPin);
 
     waveAPin.reserve(4 * kReservedWaveLength);
     waveBPin.reserve(4 * kReservedWaveLength);
@@ -268,8 +219,8 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, in
     for (int32_t n = 0; n < count; ++n) {
         const float d = pq::clampOrLow(morph[n], 0.0f, 1.0f);
         const float c = Level ? in.level[n] : 1.0f;
-        WarpShape shape;
-        if constexpr (Warp) shape = warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
+        pq::WarpShape shape;
+        if constexpr (Warp) shape = pq::warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
 
         if (in.sync[n] >= 1.0f && !syncLatch_) {
             std::fill_n(waveA_.phase.begin(), waveA_.voices, 0.0f);
@@ -289,14 +240,12 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, in
             setVoices(waveB_, spreadB[n], pB);
         }
 
-        const float sumA = playVoices<Warp>(waveA_.phase.data(), waveA_.increment.data(), waveA_.voices,
-                                            waveA_.tables[size_t(waveA_.tableIndex)].data(), shape.h,
-                                            shape.below, shape.above);
-        const float sumB = playVoices<Warp>(waveB_.phase.data(), waveB_.increment.data(), waveB_.voices,
-                                            waveB_.tables[size_t(waveB_.tableIndex)].data(), shape.h,
-                                            shape.below, shape.above);
+        const float sumA = pq::playVoices<Warp>(waveA_.phase.data(), waveA_.increment.data(), waveA_.voices,
+                                                waveA_.tables[size_t(waveA_.tableIndex)].data(), shape);
+        const float sumB = pq::playVoices<Warp>(waveB_.phase.data(), waveB_.increment.data(), waveB_.voices,
+                                                waveB_.tables[size_t(waveB_.tableIndex)].data(), shape);
         const float k = (sumA * gainA * (1.0f - d) + sumB * gainB * d) * c;
-        in.out[n] = ringFactor(in.ring[n], in.ringDepth[n]) * k;
+        in.out[n] = pq::ringFactor(in.ring[n], in.ringDepth[n]) * k;
     }
 }
 
@@ -321,8 +270,8 @@ template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32
     const float gain = voiceGain_[size_t(std::max(wave.code, 0))];
     for (int32_t n = 0; n < count; ++n) {
         const float c = Level ? in.level[n] : 1.0f;
-        WarpShape shape;
-        if constexpr (Warp) shape = warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
+        pq::WarpShape shape;
+        if constexpr (Warp) shape = pq::warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
 
         if (in.sync[n] >= 1.0f && !syncLatch_) {
             std::fill_n(wave.phase.begin(), wave.voices, 0.0f);
@@ -339,10 +288,9 @@ template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32
             changeMemory2_ = s2;
         }
 
-        const float sum =
-            playVoices<Warp>(wave.phase.data(), wave.increment.data(), wave.voices,
-                             wave.tables[size_t(wave.tableIndex)].data(), shape.h, shape.below, shape.above);
-        const float r = ringFactor(in.ring[n], in.ringDepth[n]);
+        const float sum = pq::playVoices<Warp>(wave.phase.data(), wave.increment.data(), wave.voices,
+                                               wave.tables[size_t(wave.tableIndex)].data(), shape);
+        const float r = pq::ringFactor(in.ring[n], in.ringDepth[n]);
         in.out[n] = IsA ? gain * r * (c * sum) : gain * r * (sum * c);
     }
 }

@@ -15,9 +15,63 @@
 
 #include "modules/wavetable/band_tables.h"
 #include "runtime/audio/mp_pins.h"
+#include "runtime/pin_table.h"
 
 class ArrayOsc : public MpBase {
 public:
+    enum Pin : int32_t {
+        kWaveA,
+        kWaveB,
+        kPitch,
+        kPitchOffsetA,
+        kPitchOffsetB,
+        kPitchModDepth,
+        kPitchMod,
+        kSpare,
+        kRingMod,
+        kRingModDepth,
+        kLevelMode,
+        kLevel,
+        kSync,
+        kMorph,
+        kWarpMode,
+        kWarp,
+        kWarpModDepth,
+        kWarpMod,
+        kVoicesA,
+        kVoicesB,
+        kSpreadA,
+        kSpreadB,
+        kSignalOut,
+    };
+    static constexpr pq::PinDescription kPins[] = {
+        {kWaveA, "Wave A", gmpi::kDatatypeBlob, gmpi::kDirectionIn},
+        {kWaveB, "Wave B", gmpi::kDatatypeBlob, gmpi::kDirectionIn},
+        {kPitch, "Pitch", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kPitchOffsetA, "Pitch Offset A", gmpi::kDatatypeFloat, gmpi::kDirectionIn, "0"},
+        {kPitchOffsetB, "Pitch Offset B", gmpi::kDatatypeFloat, gmpi::kDirectionIn, "0"},
+        {kPitchModDepth, "Pitch Mod Depth", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kPitchMod, "Pitch Mod", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kSpare, "Spare", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kRingMod, "Ring Mod", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kRingModDepth, "Ring Mod Depth", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kLevelMode, "Level Mode", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kLevel, "Level", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kSync, "Sync", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kMorph, "Morph", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kWarpMode, "Warp Mode", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kWarp, "Warp", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kWarpModDepth, "Warp Mod Depth", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kWarpMod, "Warp Mod", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kVoicesA, "Voices A", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kVoicesB, "Voices B", gmpi::kDatatypeInt, gmpi::kDirectionIn, "0"},
+        {kSpreadA, "Spread A", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kSpreadB, "Spread B", gmpi::kDatatypeAudio, gmpi::kDirectionIn},
+        {kSignalOut, "Signal Out", gmpi::kDatatypeAudio, gmpi::kDirectionOut},
+    };
+    static constexpr pq::ModuleDescription kDescription{"pellquin ArrayOsc", gmpi::kSubtypeAudio, "ArrayOsc",
+                                                        kPins};
+
     static constexpr int32_t kMaxVoices = 7;
     static constexpr int32_t kPitchTableSize = 12000;
     static constexpr int32_t kPitchTableScale = 11999;
@@ -60,29 +114,29 @@ private:
     void setVoices(Wave& wave, float spread, float pitch);
 
     // Pins, in host order.
-    BlobInPin waveAPin;          // 0 Wave A
-    BlobInPin waveBPin;          // 1 Wave B
-    AudioInPin pitchPin;         // 2 Pitch
-    FloatInPin pitchOffsetAPin;  // 3 Pitch Offset A
-    FloatInPin pitchOffsetBPin;  // 4 Pitch Offset B
-    AudioInPin pitchModDepthPin; // 5 Pitch Mod Depth
-    AudioInPin pitchModPin;      // 6 Pitch Mod
-    AudioInPin sparePin;         // 7 Spare (never read)
-    AudioInPin ringModPin;       // 8 Ring Mod
-    AudioInPin ringModDepthPin;  // 9 Ring Mod Depth
-    IntInPin levelModePin;       // 10 Level Mode
-    AudioInPin levelPin;         // 11 Level
-    AudioInPin syncPin;          // 12 Sync
-    AudioInPin morphPin;         // 13 Morph
-    IntInPin warpModePin;        // 14 Warp Mode
-    AudioInPin warpPin;          // 15 Warp
-    AudioInPin warpModDepthPin;  // 16 Warp Mod Depth
-    AudioInPin warpModPin;       // 17 Warp Mod
-    IntInPin voicesAPin;         // 18 Voices A
-    IntInPin voicesBPin;         // 19 Voices B
-    AudioInPin spreadAPin;       // 20 Spread A
-    AudioInPin spreadBPin;       // 21 Spread B
-    AudioOutPin signalOutPin;    // 22 Signal Out
+    BlobInPin waveAPin;
+    BlobInPin waveBPin;
+    AudioInPin pitchPin;
+    FloatInPin pitchOffsetAPin;
+    FloatInPin pitchOffsetBPin;
+    AudioInPin pitchModDepthPin;
+    AudioInPin pitchModPin;
+    AudioInPin sparePin; // never read
+    AudioInPin ringModPin;
+    AudioInPin ringModDepthPin;
+    IntInPin levelModePin;
+    AudioInPin levelPin;
+    AudioInPin syncPin;
+    AudioInPin morphPin;
+    IntInPin warpModePin;
+    AudioInPin warpPin;
+    AudioInPin warpModDepthPin;
+    AudioInPin warpModPin;
+    IntInPin voicesAPin;
+    IntInPin voicesBPin;
+    AudioInPin spreadAPin;
+    AudioInPin spreadBPin;
+    AudioOutPin signalOutPin;
 
     Wave waveA_;
     Wave waveB_;

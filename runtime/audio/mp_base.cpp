@@ -6,7 +6,9 @@
 
 MpBase::MpBase() = default;
 
-MpBase::~MpBase() { pins_.clear(); }
+MpBase::~MpBase() {
+    pins_.clear();
+}
 
 void MpBase::addPin(int32_t pinId, MpPinBase* pin) {
     if (!pins_.emplace(pinId, pin).second) return;
@@ -69,15 +71,16 @@ int32_t MpBase::process(int32_t count, const gmpi::MpEvent* events) {
     while (e != nullptr) {
         const int32_t t = std::clamp(e->time, start, count);
         if (t > start) {
-            blockEndReached = false;
+            blockEndReached_ = false;
             callCurrent(start, t - start);
-            blockEndReached = true;
+            blockEndReached_ = true;
             start = t;
         }
         if (t == count) return gmpi::kMpOk;
         blockPosition_ = t;
         const gmpi::MpEvent* end = e->next;
-        while (end != nullptr && end->time <= t) end = end->next;
+        while (end != nullptr && end->time <= t)
+            end = end->next;
         dispatchInstant(e, end);
         e = end;
     }
@@ -91,35 +94,38 @@ void MpBase::setSubProcessRoutine(SubProcess routine) {
 }
 
 void MpBase::onStreamingChange(bool isStreaming) {
-    streamingPinCount += isStreaming ? 1 : -1;
-    if (streamingPinCount != 0 && sleepMode != 1) current_ = saved_;
-    else current_ = &MpBase::subProcessPreSleep;
+    streamingPinCount_ += isStreaming ? 1 : -1;
+    if (streamingPinCount_ != 0 && sleepMode_ != pq::SleepMode::Always)
+        current_ = saved_;
+    else
+        current_ = &MpBase::subProcessPreSleep;
 }
 
 void MpBase::setSleep() {
-    sleepMode = 1;
+    sleepMode_ = pq::SleepMode::Always;
     current_ = &MpBase::subProcessPreSleep;
 }
 
 void MpBase::subProcessPreSleep(int32_t offset, int32_t count) {
     for (;;) {
-        const bool maySleep = (sleepMode == -1 && streamingPinCount == 0) || sleepMode == 1;
+        const bool maySleep = (sleepMode_ == pq::SleepMode::Automatic && streamingPinCount_ == 0) ||
+                              sleepMode_ == pq::SleepMode::Always;
         if (!maySleep) {
             current_ = saved_;
             if (count > 0) (this->*current_)(offset, count);
             return;
         }
-        if (sleepCountdown <= 0) {
-            if (blockEndReached) {
+        if (sleepCountdown_ <= 0) {
+            if (blockEndReached_) {
                 host_->sleep();
                 return;
             }
             // A stretch that ends at another event is always processed whole.
-            sleepCountdown = count;
+            sleepCountdown_ = count;
         }
         if (count <= 0) return;
-        const int32_t n = std::min(sleepCountdown, count);
-        sleepCountdown -= n;
+        const int32_t n = std::min(sleepCountdown_, count);
+        sleepCountdown_ -= n;
         count -= n;
         (this->*saved_)(offset, n);
         offset += n;

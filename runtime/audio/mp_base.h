@@ -52,11 +52,16 @@ public:
     MpPinBase* findPin(int32_t pinId) const;
     const std::map<int32_t, MpPinBase*>& pins() const { return pins_; }
 
-    // State the pins and the sleep routine share.
-    int32_t sleepCountdown = 0;
-    int32_t streamingPinCount = 0;
-    int32_t sleepMode = -1; // -1 automatic, 1 may sleep whatever streams, other: never
-    bool blockEndReached = true;
+    // Sleeping. The countdown is the number of samples still to render before the module may
+    // sleep; the pins restart it when an output turns constant or an input stops streaming.
+    pq::SleepMode sleepMode() const { return sleepMode_; }
+    void setSleepMode(pq::SleepMode mode) { sleepMode_ = mode; }
+    int32_t sleepCountdown() const { return sleepCountdown_; }
+    void setSleepCountdown(int32_t samples) { sleepCountdown_ = samples; }
+    // Audio pins (inputs and outputs) currently streaming.
+    int32_t streamingPinCount() const { return streamingPinCount_; }
+    // False while the current block routine renders a stretch that ends at an event.
+    bool isBlockEndReached() const { return blockEndReached_; }
 
     void subProcessPreSleep(int32_t offset, int32_t count);
     void subProcessNothing(int32_t, int32_t) {}
@@ -70,6 +75,10 @@ private:
     void callCurrent(int32_t offset, int32_t count) { (this->*current_)(offset, count); }
 
     std::map<int32_t, MpPinBase*> pins_;
+    int32_t sleepCountdown_ = 0;
+    int32_t streamingPinCount_ = 0;
+    pq::SleepMode sleepMode_ = pq::SleepMode::Automatic;
+    bool blockEndReached_ = true;
     SubProcess current_ = &MpBase::subProcessPreSleep;
     SubProcess saved_ = &MpBase::subProcessNothing;
     // Audio pins still waiting for their block buffer; process() renders nothing until every

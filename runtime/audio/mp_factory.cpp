@@ -47,14 +47,8 @@ MpFactory* MpFactory::instance() {
 #if PQ_EDITION_EARLIER
 
 int32_t MpFactory::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == gmpi::MP_IID_FACTORY || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpFactory*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    *out = nullptr;
-    return gmpi::kMpNoSupport;
+    const bool offered = pq::isOneOf(iid, {gmpi::MP_IID_FACTORY, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<gmpi::IMpFactory*>(this) : nullptr);
 }
 
 bool MpFactory::registerModule(const char16_t* id, int32_t subtype, ModuleCreateFunction create) {
@@ -96,14 +90,9 @@ int32_t MpFactory::getSdkInformation(int32_t* version, int32_t capacity, char16_
 #else
 
 int32_t MpFactory::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == gmpi::MP_IID_FACTORY2 || iid == gmpi::MP_IID_FACTORY || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpFactory2*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    *out = nullptr;
-    return gmpi::kMpNoSupport;
+    const bool offered =
+        pq::isOneOf(iid, {gmpi::MP_IID_FACTORY2, gmpi::MP_IID_FACTORY, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<gmpi::IMpFactory2*>(this) : nullptr);
 }
 
 bool MpFactory::registerModule(const char16_t* id, int32_t subtype, ModuleCreateFunction create) {
@@ -155,7 +144,8 @@ int32_t MpFactory::getSdkInformation(int32_t* version, int32_t capacity, char16_
     std::u16string info = pq::compilerText();
     if (pq::libraryInfo.releaseSuffix) info += u" (Release)";
     // The text is written only whole, terminator included.
-    if (text == nullptr || capacity < 0 || static_cast<size_t>(capacity) < info.size() + 1) return gmpi::kMpOk;
+    if (text == nullptr || capacity < 0 || static_cast<size_t>(capacity) < info.size() + 1)
+        return gmpi::kMpOk;
     std::copy(info.begin(), info.end(), text);
     text[info.size()] = u'\0';
     return gmpi::kMpOk;

@@ -63,8 +63,9 @@ public:
                                          int32_t* needInitialise) = 0;
 };
 
-// An audio module, earlier interface. [audio thread]
-class IMpPlugin : public IMpUnknown {
+// An audio module, earlier interface. [audio thread] Modules of the earlier runtime edition
+// declare receiveMessage's last argument as an int32_t (IMpPluginEarlier); the slot is the same.
+template <class MessageData> class IMpPluginSlots : public IMpUnknown {
 public:
     virtual int32_t open() = 0;
     // Hands the block buffer of an audio pin; kMpFail for a pin id the module does not have.
@@ -72,13 +73,11 @@ public:
     // Processes `count` samples with the time-sorted events of the block (may be null).
     // Answers kMpOk.
     virtual int32_t process(int32_t count, const MpEvent* events) = 0;
-    // Unused by the modules of the pack; answers 0. The earlier edition passes three integers.
-#if PQ_EDITION_EARLIER
-    virtual int32_t receiveMessage(int32_t a, int32_t b, int32_t c) = 0;
-#else
-    virtual int32_t receiveMessage(int32_t a, int32_t b, const void* c) = 0;
-#endif
+    // Unused by the modules of the pack; answers 0.
+    virtual int32_t receiveMessage(int32_t a, int32_t b, MessageData c) = 0;
 };
+using IMpPlugin = IMpPluginSlots<const void*>;
+using IMpPluginEarlier = IMpPluginSlots<int32_t>;
 
 // An audio module, newest interface: the host is handed over after creation. [audio thread]
 class IMpPlugin2 : public IMpUnknown {

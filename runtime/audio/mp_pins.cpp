@@ -1,6 +1,8 @@
 #include "runtime/audio/mp_pins.h"
 
-void MpAudioPinBase::setBuffer(float* buffer) { buffer_ = buffer; }
+void MpAudioPinBase::setBuffer(float* buffer) {
+    buffer_ = buffer;
+}
 
 void AudioInPin::preProcessEvent(const gmpi::MpEvent* e) {
     if (e->type != gmpi::kEventPinStreamingStart && e->type != gmpi::kEventPinStreamingStop) return;
@@ -10,11 +12,12 @@ void AudioInPin::preProcessEvent(const gmpi::MpEvent* e) {
         isStreaming_ = streaming;
         owner_->onStreamingChange(streaming);
     }
-    if (!isStreaming_) owner_->sleepCountdown = std::max(owner_->sleepCountdown, int32_t{1});
+    if (!isStreaming_) owner_->setSleepCountdown(std::max(owner_->sleepCountdown(), int32_t{1}));
 }
 
 void AudioInPin::postProcessEvent(const gmpi::MpEvent* e) {
-    if (e->type == gmpi::kEventPinStreamingStart || e->type == gmpi::kEventPinStreamingStop) isUpdated_ = false;
+    if (e->type == gmpi::kEventPinStreamingStart || e->type == gmpi::kEventPinStreamingStop)
+        isUpdated_ = false;
 }
 
 void AudioOutPin::setStreaming(bool isStreaming, int32_t time) {
@@ -26,7 +29,7 @@ void AudioOutPin::setStreaming(bool isStreaming, int32_t time) {
     if (!isStreaming_) {
         int32_t blockSize = 0;
         owner_->getHost()->getBlockSize(&blockSize);
-        owner_->sleepCountdown = blockSize;
+        owner_->setSleepCountdown(blockSize);
     }
     owner_->getHost()->setPinStreaming(time, pinId_, isStreaming_);
 }

@@ -10,13 +10,12 @@
 #include "runtime/audio/mp_base.h"
 #include "runtime/audio/mp_blob.h"
 
-enum : int32_t {
-    kDatatypeInt = 0,
-    kDatatypeAudio = 5,
-    kDatatypeFloat = 6,
-    kDatatypeBlob = 10,
-};
-enum : int32_t { kDirectionIn = 0, kDirectionOut = 1 };
+using gmpi::kDatatypeAudio;
+using gmpi::kDatatypeBlob;
+using gmpi::kDatatypeFloat;
+using gmpi::kDatatypeInt;
+using gmpi::kDirectionIn;
+using gmpi::kDirectionOut;
 
 class MpPinBase {
 public:
@@ -48,6 +47,7 @@ protected:
 
 class MpAudioPinBase : public MpPinBase {
 public:
+    static constexpr int32_t kDatatype = kDatatypeAudio;
     void setBuffer(float* buffer) override;
     int32_t getDatatype() const override { return kDatatypeAudio; }
     float* getBuffer() const { return buffer_; }
@@ -60,13 +60,16 @@ protected:
 
 class AudioInPin : public MpAudioPinBase {
 public:
+    static constexpr int32_t kDirection = kDirectionIn;
     void preProcessEvent(const gmpi::MpEvent* e) override;
     void postProcessEvent(const gmpi::MpEvent* e) override;
     int32_t getDirection() const override { return kDirectionIn; }
     void sendPinUpdate() override {}
 
     // The sample at `index` of the current block; -1 means the owner's blockPosition.
-    float getValue(int32_t index = -1) const { return buffer_[index == -1 ? owner_->getBlockPosition() : index]; }
+    float getValue(int32_t index = -1) const {
+        return buffer_[index == -1 ? owner_->getBlockPosition() : index];
+    }
     // A streaming event for this pin arrived at this instant (true before the first).
     bool isUpdated() const { return isUpdated_; }
 
@@ -76,6 +79,7 @@ private:
 
 class AudioOutPin : public MpAudioPinBase {
 public:
+    static constexpr int32_t kDirection = kDirectionOut;
     int32_t getDirection() const override { return kDirectionOut; }
     void sendPinUpdate() override { setStreaming(true); }
     // Announces the output as changing or constant from `time` (-1: blockPosition) on.
@@ -84,6 +88,7 @@ public:
 
 template <typename T, int32_t DatatypeCode> class MpControlPinBase : public MpPinBase {
 public:
+    static constexpr int32_t kDatatype = DatatypeCode;
     void setBuffer(float*) override {}
     int32_t getDatatype() const override { return DatatypeCode; }
 
@@ -91,7 +96,8 @@ public:
         if (e->type != gmpi::kEventPinSet) return;
         // Inline data holds at most 8 bytes: a larger size without extra data is cut to those.
         const bool inlined = e->extraData == nullptr;
-        const void* payload = inlined ? static_cast<const void*>(e->data) : static_cast<const void*>(e->extraData);
+        const void* payload =
+            inlined ? static_cast<const void*>(e->data) : static_cast<const void*>(e->extraData);
         const int32_t size = inlined ? std::min(e->size, int32_t(sizeof(e->data))) : e->size;
         setValueRaw(size, payload);
         isUpdated_ = true;
@@ -110,12 +116,16 @@ public:
         }
     }
     virtual int32_t getValueRawSize() const {
-        if constexpr (std::is_same_v<T, MpBlob>) return static_cast<int32_t>(value_.size());
-        else return sizeof(T);
+        if constexpr (std::is_same_v<T, MpBlob>)
+            return static_cast<int32_t>(value_.size());
+        else
+            return sizeof(T);
     }
     virtual const void* getValueRaw() const {
-        if constexpr (std::is_same_v<T, MpBlob>) return value_.data();
-        else return &value_;
+        if constexpr (std::is_same_v<T, MpBlob>)
+            return value_.data();
+        else
+            return &value_;
     }
 
     void sendPinUpdate() override {
@@ -126,11 +136,7 @@ public:
     operator const T&() const { return value_; }
     // Blob pins: room for `bytes` ahead of time, so that values of up to that size are taken
     // without allocating on the audio thread.
-    void reserve(size_t bytes)
-        requires std::is_same_v<T, MpBlob>
-    {
-        value_.reserve(bytes);
-    }
+    void reserve(size_t bytes) requires std::is_same_v<T, MpBlob> { value_.reserve(bytes); }
     bool isUpdated() const { return isUpdated_; }
 
 protected:
@@ -141,6 +147,7 @@ protected:
 template <typename T, int32_t Direction, int32_t DatatypeCode>
 class MpControlPin : public MpControlPinBase<T, DatatypeCode> {
 public:
+    static constexpr int32_t kDirection = Direction;
     int32_t getDirection() const override { return Direction; }
 
     // Output pins: an assignment that changes the value sends it to the host at blockPosition.

@@ -65,14 +65,8 @@ MpPluginBase::~MpPluginBase() {
 #if PQ_EDITION_EARLIER
 
 int32_t MpPluginBase::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == gmpi::MP_IID_PLUGIN || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpPlugin*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    *out = nullptr;
-    return gmpi::kMpNoSupport;
+    const bool offered = pq::isOneOf(iid, {gmpi::MP_IID_PLUGIN, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<pq::detail::PluginInterface*>(this) : nullptr);
 }
 
 int32_t MpPluginBase::attachHost(gmpi::IMpUnknown* host) {
@@ -82,19 +76,9 @@ int32_t MpPluginBase::attachHost(gmpi::IMpUnknown* host) {
 #else
 
 int32_t MpPluginBase::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == gmpi::MP_IID_PLUGIN2) {
-        *out = static_cast<gmpi::IMpPlugin2*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    if (iid == gmpi::MP_IID_PLUGIN || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpPlugin*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    *out = nullptr;
-    return gmpi::kMpNoSupport;
+    if (iid == gmpi::MP_IID_PLUGIN2) return pq::answerQuery(out, static_cast<gmpi::IMpPlugin2*>(this));
+    const bool offered = pq::isOneOf(iid, {gmpi::MP_IID_PLUGIN, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<pq::detail::PluginInterface*>(this) : nullptr);
 }
 
 int32_t MpPluginBase::setHost(gmpi::IMpUnknown* host) {

@@ -6,25 +6,30 @@
 // (the factory adds the first reference) and the host is handed over at creation.
 #pragma once
 
+#include <type_traits>
+
 #include "runtime/audio/edition.h"
 #include "runtime/audio/mp_interfaces.h"
 #include "runtime/audio/mp_initialisation.h"
 
 namespace pq::detail {
+// The module's gmpi::IMpPlugin as this edition declares it.
+using PluginInterface = std::conditional_t<kEarlierEdition, gmpi::IMpPluginEarlier, gmpi::IMpPlugin>;
+using MessageData = std::conditional_t<kEarlierEdition, int32_t, const void*>;
+
 // Give the two receiveMessage entries names of their own so that each can forward to the other.
-class Plugin1Entry : public gmpi::IMpPlugin {
+class Plugin1Entry : public PluginInterface {
 public:
-#if PQ_EDITION_EARLIER
-    int32_t receiveMessage(int32_t a, int32_t b, int32_t c) final { return receiveMessagePlugin(a, b, c); }
-    virtual int32_t receiveMessagePlugin(int32_t a, int32_t b, int32_t c) = 0;
-#else
-    int32_t receiveMessage(int32_t a, int32_t b, const void* c) final { return receiveMessagePlugin(a, b, c); }
-    virtual int32_t receiveMessagePlugin(int32_t a, int32_t b, const void* c) = 0;
-#endif
+    int32_t receiveMessage(int32_t a, int32_t b, MessageData c) final {
+        return receiveMessagePlugin(a, b, c);
+    }
+    virtual int32_t receiveMessagePlugin(int32_t a, int32_t b, MessageData c) = 0;
 };
 class Plugin2Entry : public gmpi::IMpPlugin2 {
 public:
-    int32_t receiveMessage(int32_t a, int32_t b, const void* c) final { return receiveMessagePlugin2(a, b, c); }
+    int32_t receiveMessage(int32_t a, int32_t b, const void* c) final {
+        return receiveMessagePlugin2(a, b, c);
+    }
     virtual int32_t receiveMessagePlugin2(int32_t a, int32_t b, const void* c) = 0;
 };
 
@@ -52,7 +57,7 @@ public:
     // Called by the create function with the host handed to the factory: queries the
     // audio host at once, as the earlier edition's constructor does.
     int32_t attachHost(gmpi::IMpUnknown* host);
-    gmpi::IMpUnknown* primaryInterface() { return static_cast<gmpi::IMpPlugin*>(this); }
+    gmpi::IMpUnknown* primaryInterface() { return static_cast<pq::detail::PluginInterface*>(this); }
 
 protected:
     int32_t refCount_ = 0;
@@ -82,7 +87,7 @@ public:
     virtual ~MpPluginBase();
 
     int32_t attachHost(gmpi::IMpUnknown* host) { return setHost(host); }
-    gmpi::IMpUnknown* primaryInterface() { return static_cast<gmpi::IMpPlugin*>(this); }
+    gmpi::IMpUnknown* primaryInterface() { return static_cast<pq::detail::PluginInterface*>(this); }
 
 protected:
     int32_t refCount_ = 1;

@@ -1,14 +1,8 @@
 #include "runtime/gui/mp_gui_base.h"
 
 int32_t MpGuiBase_base::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    *out = nullptr;
-    if (iid == gmpi::MP_IID_GUI_PLUGIN || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpUserInterface*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    return gmpi::kMpNoSupport;
+    const bool offered = pq::isOneOf(iid, {gmpi::MP_IID_GUI_PLUGIN, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<gmpi::IMpUserInterface*>(this) : nullptr);
 }
 
 namespace {

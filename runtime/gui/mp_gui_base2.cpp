@@ -1,14 +1,9 @@
 #include "runtime/gui/mp_gui_base2.h"
 
 int32_t MpGuiBase2::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    *out = nullptr;
-    if (iid == gmpi::MP_IID_GUI_PLUGIN2 || iid == gmpi::MP_IID_GUI_PLUGIN2B || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IMpUserInterface2B*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
-    return gmpi::kMpNoSupport;
+    const bool offered =
+        pq::isOneOf(iid, {gmpi::MP_IID_GUI_PLUGIN2, gmpi::MP_IID_GUI_PLUGIN2B, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<gmpi::IMpUserInterface2B*>(this) : nullptr);
 }
 
 int32_t MpGuiBase2::setHost(gmpi::IMpUnknown* hostObject) {
@@ -30,12 +25,8 @@ int32_t QmGuiInvisibleBase::release() {
 namespace gmpi_gui {
 
 int32_t MpGuiGfxBase::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == gmpi_gui_api::MP_IID_GRAPHICS || iid == gmpi_gui_api::MP_IID_GRAPHICS2) {
-        *out = static_cast<gmpi_gui_api::IMpGraphics2*>(this);
-        addRef();
-        return gmpi::kMpOk;
-    }
+    if (pq::isOneOf(iid, {gmpi_gui_api::MP_IID_GRAPHICS, gmpi_gui_api::MP_IID_GRAPHICS2}))
+        return pq::answerQuery(out, static_cast<gmpi_gui_api::IMpGraphics2*>(this));
     return MpGuiBase2::queryInterface(iid, out);
 }
 

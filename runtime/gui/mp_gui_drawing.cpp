@@ -43,13 +43,8 @@ int hexDigit(char16_t c) {
 namespace gmpi_sdk {
 
 int32_t MpString::queryInterface(const gmpi::Guid& iid, void** out) {
-    if (out == nullptr) return gmpi::kMpNoSupport;
-    if (iid == gmpi::MP_IID_RETURNSTRING || iid == gmpi::MP_IID_UNKNOWN) {
-        *out = static_cast<gmpi::IString*>(this);
-        return gmpi::kMpOk;
-    }
-    *out = nullptr;
-    return gmpi::kMpNoSupport;
+    const bool offered = pq::isOneOf(iid, {gmpi::MP_IID_RETURNSTRING, gmpi::MP_IID_UNKNOWN});
+    return pq::answerQuery(out, offered ? static_cast<gmpi::IString*>(this) : nullptr);
 }
 
 int32_t MpString::setData(const char* bytes, int32_t size) {

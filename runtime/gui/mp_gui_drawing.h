@@ -14,7 +14,7 @@ namespace gmpi_sdk {
 // or local object: addRef and release answer 1 and change nothing.
 class MpString final : public gmpi::IString {
 public:
-    // Answers IString and IMpUnknown with the object itself, no count change.
+    // Answers IString and IMpUnknown with the object itself; it is not counted.
     int32_t queryInterface(const gmpi::Guid& iid, void** out) override;
     int32_t addRef() override { return 1; }
     int32_t release() override { return 1; }

@@ -17,19 +17,17 @@
 #include <string>
 
 #include "runtime/audio/edition.h"
+#include "runtime/audio/mp_abi.h"
 #include "runtime/audio/mp_blob.h"
 #include "runtime/gui/mp_gui_compare.h"
 
 class MpGuiPinBase;
 
-// Datatype codes of GUI pins.
-enum : int32_t {
-    kGuiPinText = 1,
-    kGuiPinBool = 4,
-    kGuiPinFloat = 6,
-    kGuiPinInt = 8,
-    kGuiPinBlob = 10,
-};
+using gmpi::kGuiPinBlob;
+using gmpi::kGuiPinBool;
+using gmpi::kGuiPinFloat;
+using gmpi::kGuiPinInt;
+using gmpi::kGuiPinText;
 
 // The part of a module that its pins talk to: finds pins by id and sends values to the host.
 class GuiPinOwner {
@@ -146,6 +144,8 @@ template <typename T> class MpGuiPin : public MpGuiPinEditionBase {
     using Traits = pq::gui::detail::PinTraits<T>;
 
 public:
+    static constexpr int32_t kDatatype = Traits::datatype;
+
     // Makes this pin the module's pin `id`; `routine` (a member routine of the module or of
     // one of its bases, or none) runs on notifyPin.
     template <class M, class R = M>

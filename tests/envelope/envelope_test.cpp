@@ -14,20 +14,8 @@
 
 namespace {
 
-enum Pin : int32_t {
-    kTrigger = 0,
-    kGate,
-    kAttack,
-    kDecay,
-    kSustain,
-    kRelease,
-    kOverallLevel,
-    kAttackCurve,
-    kDecayCurve,
-    kReleaseCurve,
-    kSignalOut,
-    kVoiceReset,
-};
+using Pin = Envelope3::Pin;
+using enum Envelope3::Pin;
 
 constexpr int32_t kBlock = 64;
 constexpr float kRate = 48000.0f;

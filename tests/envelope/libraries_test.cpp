@@ -1,11 +1,12 @@
 // The envelope as the deliverables carry it: registered under its identifier in pq_ADSR3 and
 // pq_Modules, and described in the library file for hosts that read it without loading it.
+#include <algorithm>
 #include <string>
+#include <string_view>
 
 #include <gtest/gtest.h>
 
 #include "host/audio_instance.h"
-#include "host/catalogue.h"
 #include "host/host_error.h"
 #include "host/module_description.h"
 #include "host/plugin_library.h"
@@ -14,35 +15,34 @@ namespace {
 
 const std::string kLibraries[] = {PQ_PLUGIN_DIR "/pq_ADSR3.so", PQ_PLUGIN_DIR "/pq_Modules.so"};
 
-TEST(EnvelopeLibraries, DescriptionPinsMatchTheCatalogue) {
-    const pqhost::ModuleInfo* module = pqhost::findModule(u"PQADSR3", 0);
-    ASSERT_NE(module, nullptr);
+// The plug-in list entry as hosts of that form know it, byte for byte.
+constexpr std::string_view kPluginList = R"(<?xml version="1.0" encoding="utf-8"?>
+<PluginList>
+  <Plugin id="QM ADSR3c" name="ADSR3" category="Waveform" helpUrl="EnveloperAdsr.htm">
+    <Audio>
+      <Pin id="0" name="Trigger" datatype="float" rate="audio" default="0.1"/>
+      <Pin id="1" name="Gate" datatype="float" rate="audio" default="0.1"/>
+      <!-- Attack default 0.075: 2 ms -->
+      <Pin id="2" name="Attack" datatype="float" rate="audio" default="0.075"/>
+      <Pin id="3" name="Decay" datatype="float" rate="audio" default="0.5"/>
+      <Pin id="4" name="Sustain" datatype="float" rate="audio" default="0.7"/>
+      <Pin id="5" name="Release" datatype="float" rate="audio" default="0.4"/>
+      <Pin id="6" name="Overall Level" datatype="float" rate="audio" default="1.0"/>
+      <Pin id="7" name="Attack Curve" datatype="float" rate="audio" default="0.3" metadata=",,5,-5"/>
+      <Pin id="8" name="Decay Curve" datatype="float" rate="audio" default="0" metadata=",,5,-5"/>
+      <Pin id="9" name="Release Curve" datatype="float" rate="audio" default="0" metadata=",,5,-5"/>
+      <Pin id="10" name="Signal Out" datatype="float" rate="audio" direction="out"/>
+      <Pin id="11" name="VoiceReset" datatype="float" direction="in" hostConnect="Voice/Active" isPolyphonic="true"/>
+    </Audio>
+  </Plugin>
+</PluginList>
+)";
+
+TEST(EnvelopeLibraries, PluginListTextStaysAsHostsKnowIt) {
     for (const std::string& path : kLibraries) {
         SCOPED_TRACE(path);
         const auto descriptions = pqhost::readModuleDescriptions(path);
-        ASSERT_EQ(descriptions.size(), 1u);
-        const std::string& xml = descriptions[0];
-        EXPECT_NE(
-            xml.find(
-                R"(<Plugin id="QM ADSR3c" name="ADSR3" category="Waveform" helpUrl="EnveloperAdsr.htm">)"),
-            std::string::npos);
-        const auto pins = pqhost::describedPins(xml);
-        ASSERT_EQ(pins.size(), module->pins.size());
-        for (size_t i = 0; i < pins.size(); ++i) {
-            const pqhost::PinInfo& expected = module->pins[i];
-            const pqhost::DescribedPin& pin = pins[i];
-            SCOPED_TRACE(expected.name);
-            EXPECT_EQ(pin.attribute("id"), std::to_string(expected.id));
-            EXPECT_EQ(pin.attribute("name"), expected.name);
-            EXPECT_EQ(pin.attribute("datatype"), "float");
-            EXPECT_EQ(pin.attribute("rate", "control"), expected.datatype == 5 ? "audio" : "control");
-            EXPECT_EQ(pin.attribute("direction", "in"), expected.direction == 0 ? "in" : "out");
-            EXPECT_EQ(pin.attribute("default"), expected.defaultValue);
-        }
-        EXPECT_EQ(pins[7].attribute("metadata"), ",,5,-5");
-        EXPECT_EQ(pins[11].attribute("hostConnect"), "Voice/Active");
-        EXPECT_EQ(pins[11].attribute("isPolyphonic"), "true");
-        EXPECT_NE(xml.find("2 ms"), std::string::npos);
+        EXPECT_EQ(std::count(descriptions.begin(), descriptions.end(), kPluginList), 1);
     }
 }
 

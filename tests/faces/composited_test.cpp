@@ -125,7 +125,7 @@ struct EarlierTextRectangleTest : ::testing::Test {
 
 TEST_F(EarlierTextRectangleTest, HasTheElevenPinsOfItsTable) {
     ASSERT_EQ(m->pins.size(), 11u);
-    for (const auto& row : pq::guiutil::kTextRectanglePins)
+    for (const auto& row : pq_TextRectangle::kPins)
         EXPECT_EQ(m->pins.at(row.id)->getDatatype(), row.datatype) << row.name;
 }
 
@@ -134,7 +134,7 @@ TEST_F(EarlierTextRectangleTest, MouseDownPressesAndMouseUpReleasesOnlyWithoutAC
     m->onMouseDown(0, 4, 4);
     EXPECT_FALSE(host.captured); // no capture taken
     ASSERT_EQ(host.sent.size(), 1u);
-    EXPECT_EQ(host.sent[0].pinId, 10);
+    EXPECT_EQ(host.sent[0].pinId, pq_TextRectangle::kPressed);
     EXPECT_EQ(host.sent[0].bytes, std::vector<uint8_t>{1});
 
     host.captured = true; // someone holds the capture: Pressed stays

@@ -93,10 +93,10 @@ struct ClickRectangleTest : ::testing::Test {
     RecordingContext context;
 
     void arcs(bool tl, bool tr, bool bl, bool br) {
-        deliver(*m, 1, tl);
-        deliver(*m, 2, tr);
-        deliver(*m, 3, bl);
-        deliver(*m, 4, br);
+        deliver(*m, pq_ClickRectangleGui::kArcTopLeft, tl);
+        deliver(*m, pq_ClickRectangleGui::kArcTopRight, tr);
+        deliver(*m, pq_ClickRectangleGui::kArcBottomLeft, bl);
+        deliver(*m, pq_ClickRectangleGui::kArcBottomRight, br);
     }
     std::vector<std::string> render(float w, float h) {
         const Rect r{0, 0, w, h};
@@ -110,7 +110,7 @@ struct ClickRectangleTest : ::testing::Test {
 } // namespace
 
 TEST_F(ClickRectangleTest, RoundedCornersMeetAtTheMiddleOfTheShortSides) {
-    deliver(*m, 0, 30.0f);
+    deliver(*m, pq_ClickRectangleGui::kCornerRadius, 30.0f);
     arcs(true, true, true, true);
     const std::string arc = " r 20 20 rot 1.5708 sweep 1 size 0";
     EXPECT_EQ(render(100, 40), (std::vector<std::string>{"begin 0 20 0", "arc 20 0" + arc, "line 80 0",
@@ -119,7 +119,7 @@ TEST_F(ClickRectangleTest, RoundedCornersMeetAtTheMiddleOfTheShortSides) {
 }
 
 TEST_F(ClickRectangleTest, SquareCornersAreLines) {
-    deliver(*m, 0, 10.0f);
+    deliver(*m, pq_ClickRectangleGui::kCornerRadius, 10.0f);
     arcs(false, false, false, false);
     const std::vector<std::string> plain = {"begin 0 0 0", "line 50 0", "line 50 30",
                                             "line 0 30",   "end 1",     "close"};
@@ -131,16 +131,16 @@ TEST_F(ClickRectangleTest, SquareCornersAreLines) {
 }
 
 TEST_F(ClickRectangleTest, HugeAndNanSizesStayDefined) {
-    deliver(*m, 0, std::numeric_limits<float>::quiet_NaN());
+    deliver(*m, pq_ClickRectangleGui::kCornerRadius, std::numeric_limits<float>::quiet_NaN());
     arcs(true, true, true, true);
     EXPECT_EQ(render(20, 20).front(), "begin 0 0 0"); // radius 0
-    deliver(*m, 0, 1e30f);
+    deliver(*m, pq_ClickRectangleGui::kCornerRadius, 1e30f);
     EXPECT_EQ(render(20, 10).front(), "begin 0 5 0");
 }
 
 TEST_F(ClickRectangleTest, GradientRunsTenHeightsFromTopColourToGradientColour) {
-    deliverText(*m, 5, u"FFFF0000");
-    deliverText(*m, 6, u"FF0000FF");
+    deliverText(*m, pq_ClickRectangleGui::kTopColour, u"FFFF0000");
+    deliverText(*m, pq_ClickRectangleGui::kGradientColour, u"FF0000FF");
     render(100, 40);
     EXPECT_EQ(context.calls[context.calls.size() - 2],
               "gradient 1 0 -> 1 40 opacity 1 transform 1 0 0 1 0 0");
@@ -152,12 +152,12 @@ TEST_F(ClickRectangleTest, GradientRunsTenHeightsFromTopColourToGradientColour) 
     EXPECT_EQ(context.lastStops[1].color.b, 1.0f);
     EXPECT_EQ(context.lastStops[1].color.r, 0.0f);
 
-    deliverText(*m, 6, u""); // flat: both stops the top colour
+    deliverText(*m, pq_ClickRectangleGui::kGradientColour, u""); // flat: both stops the top colour
     render(100, 40);
     EXPECT_EQ(context.lastStops[1].color.r, 1.0f);
     EXPECT_EQ(context.lastStops[1].color.b, 0.0f);
 
-    deliverText(*m, 5, u"FF0000"); // no alpha byte: invisible
+    deliverText(*m, pq_ClickRectangleGui::kTopColour, u"FF0000"); // no alpha byte: invisible
     render(100, 40);
     EXPECT_EQ(context.lastStops[0].color.a, 0.0f);
 }
@@ -171,7 +171,7 @@ TEST_F(ClickRectangleTest, PressedFollowsTheCapturedPointer) {
     EXPECT_EQ(m->onPointerUp(0, {500, 500}), gmpi::kMpOk); // released outside still clears
     EXPECT_FALSE(host.captured);
     ASSERT_EQ(host.sent.size(), 2u);
-    EXPECT_EQ(host.sent[0].pinId, 7);
+    EXPECT_EQ(host.sent[0].pinId, pq_ClickRectangleGui::kPressed);
     EXPECT_EQ(host.sent[0].bytes, std::vector<uint8_t>{1});
     EXPECT_EQ(host.sent[1].bytes, std::vector<uint8_t>{0});
     EXPECT_EQ(host.invalidations, 0); // Pressed does not repaint
@@ -182,16 +182,17 @@ struct PresetStepperTest : ::testing::Test {
     FakeGuiHost host;
     Held<Pq_presetincrementfixerGui> m = makeGraphics<Pq_presetincrementfixerGui>(host);
 
-    void list(const std::u16string& text) { deliverText(*m, 1, text); }
-    void setValue(int32_t v) { deliver(*m, 0, v); }
-    void wrap(bool w) { deliver(*m, 4, w); }
+    void list(const std::u16string& text) { deliverText(*m, Pq_presetincrementfixerGui::kValueList, text); }
+    void setValue(int32_t v) { deliver(*m, Pq_presetincrementfixerGui::kValue, v); }
+    void wrap(bool w) { deliver(*m, Pq_presetincrementfixerGui::kWrap, w); }
     // Press and release a button; answers the value the module holds afterwards.
     int32_t press(int direction) {
-        const int32_t pin = direction > 0 ? 2 : 3;
+        const int32_t pin =
+            direction > 0 ? Pq_presetincrementfixerGui::kIncrement : Pq_presetincrementfixerGui::kDecrement;
         deliver(*m, pin, true);
         deliver(*m, pin, false);
         int32_t v = 0;
-        std::memcpy(&v, m->pins.at(0)->getValueRaw(), 4);
+        std::memcpy(&v, m->pins.at(Pq_presetincrementfixerGui::kValue)->getValueRaw(), 4);
         return v;
     }
 };
@@ -295,10 +296,10 @@ TEST_F(PresetStepperTest, EmptyListsChangeNothingAndNegativeValuesUseTheRemember
 TEST_F(PresetStepperTest, OnlyTheReleaseSteps) {
     list(u"range 0,10");
     setValue(4);
-    deliver(*m, 2, true);
+    deliver(*m, Pq_presetincrementfixerGui::kIncrement, true);
     EXPECT_TRUE(host.sent.empty());
-    deliver(*m, 2, false);
+    deliver(*m, Pq_presetincrementfixerGui::kIncrement, false);
     ASSERT_EQ(host.sent.size(), 1u);
-    EXPECT_EQ(host.sent[0].pinId, 0);
+    EXPECT_EQ(host.sent[0].pinId, Pq_presetincrementfixerGui::kValue);
     EXPECT_EQ(host.sent[0].as<int32_t>(), 5);
 }

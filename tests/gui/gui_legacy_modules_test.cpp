@@ -19,7 +19,7 @@ struct BoolTextTest : ::testing::Test {
     std::vector<std::u16string> texts() const {
         std::vector<std::u16string> t;
         for (const auto& s : host.sent) {
-            EXPECT_EQ(s.pinId, 3);
+            EXPECT_EQ(s.pinId, BoolText::kTextOut);
             t.push_back(s.text());
         }
         return t;
@@ -28,25 +28,25 @@ struct BoolTextTest : ::testing::Test {
 } // namespace
 
 TEST_F(BoolTextTest, FollowsInputAndSendsOnlyChangesOfTheChosenText) {
-    deliverText(*m, 1, u"off");
-    deliverText(*m, 2, u"on");
-    deliver(*m, 0, true);
-    deliverText(*m, 1, u"OFF"); // not chosen while Input is true
-    deliver(*m, 0, false);
-    deliver(*m, 0, false);
+    deliverText(*m, BoolText::kFalseText, u"off");
+    deliverText(*m, BoolText::kTrueText, u"on");
+    deliver(*m, BoolText::kInput, true);
+    deliverText(*m, BoolText::kFalseText, u"OFF"); // not chosen while Input is true
+    deliver(*m, BoolText::kInput, false);
+    deliver(*m, BoolText::kInput, false);
     EXPECT_EQ(texts(), (std::vector<std::u16string>{u"off", u"on", u"OFF"}));
 }
 
 TEST_F(BoolTextTest, EmptyAndEqualTextsSendNothingAndHostEditsAreAnswered) {
-    deliver(*m, 0, true);
-    deliver(*m, 0, false);
+    deliver(*m, BoolText::kInput, true);
+    deliver(*m, BoolText::kInput, false);
     EXPECT_TRUE(host.sent.empty());
-    deliverText(*m, 1, u"same");
-    deliverText(*m, 2, u"same");
-    deliver(*m, 0, true);
-    deliver(*m, 0, false);
+    deliverText(*m, BoolText::kFalseText, u"same");
+    deliverText(*m, BoolText::kTrueText, u"same");
+    deliver(*m, BoolText::kInput, true);
+    deliver(*m, BoolText::kInput, false);
     EXPECT_EQ(texts(), std::vector<std::u16string>{u"same"});
-    deliverText(*m, 3, u"edited by the host");
+    deliverText(*m, BoolText::kTextOut, u"edited by the host");
     EXPECT_EQ(texts(), (std::vector<std::u16string>{u"same", u"same"}));
 }
 
@@ -65,12 +65,12 @@ struct DoubleClickTest : ::testing::Test {
     Held<ClockedReset> m = makeLegacy<ClockedReset>(host);
     void setUp(float resetValue, float window) {
         m->now = 10;
-        deliver(*m, 1, resetValue);
-        deliver(*m, 2, window);
+        deliver(*m, DoubleClickReset::kResetValue, resetValue);
+        deliver(*m, DoubleClickReset::kDoubleClickTime, window);
     }
     void button(int32_t at, bool down) {
         m->now = at;
-        deliver(*m, 0, down);
+        deliver(*m, DoubleClickReset::kButton, down);
     }
     void clicks(std::initializer_list<int32_t> times) {
         bool down = true;
@@ -86,10 +86,10 @@ TEST_F(DoubleClickTest, ResetsOnlyWhenBothClicksEndInsideTheWindow) {
     setUp(0.25f, 400.0f);
     clicks({1000, 1100, 1200, 1300});
     ASSERT_EQ(host.sent.size(), 1u);
-    EXPECT_EQ(host.sent[0].pinId, 3);
+    EXPECT_EQ(host.sent[0].pinId, DoubleClickReset::kValueOut);
     EXPECT_EQ(host.sent[0].as<float>(), 0.25f);
 
-    deliver(*m, 3, 0.5f); // the host moves the value again
+    deliver(*m, DoubleClickReset::kValueOut, 0.5f); // the host moves the value again
     clicks({2000, 2100, 2200, 2450});
     EXPECT_EQ(host.sent.size(), 1u);
     clicks({3000, 3100, 3200, 3400}); // exactly the window: no reset
@@ -115,8 +115,8 @@ TEST_F(DoubleClickTest, ANotificationOfAnotherPinWithTheButtonUpCountsAsARelease
     clicks({1000, 1100, 1200, 1300});
     ASSERT_EQ(host.sent.size(), 1u);
     m->now = 1320;
-    deliver(*m, 1, 2.0f); // Button is up: this sets the released flag
-    clicks({1350, 1390}); // so a single click completes a double click
+    deliver(*m, DoubleClickReset::kResetValue, 2.0f); // Button is up: this sets the released flag
+    clicks({1350, 1390});                             // so a single click completes a double click
     ASSERT_EQ(host.sent.size(), 2u);
     EXPECT_EQ(host.sent[1].as<float>(), 2.0f);
 }
@@ -128,8 +128,8 @@ TEST_F(DoubleClickTest, NanResetValueAndNanWindowFollowTheEditionRule) {
     EXPECT_EQ(host.sent.size(), pq::kEarlierEdition ? 1u : 0u);
 
     host.sent.clear();
-    deliver(*m, 1, 7.0f);
-    deliver(*m, 2, kNaN);
+    deliver(*m, DoubleClickReset::kResetValue, 7.0f);
+    deliver(*m, DoubleClickReset::kDoubleClickTime, kNaN);
     clicks({2000, 2100, 2200, 2300});
     // Newest: the window test passes with a NaN window. Earlier: it fails.
     EXPECT_EQ(host.sent.size(), pq::kEarlierEdition ? 0u : 1u);
@@ -149,23 +149,24 @@ struct FloatResetTest : ::testing::Test {
 } // namespace
 
 TEST_F(FloatResetTest, EachTriggerSetsItsPresetWhenNotifiedTrue) {
-    deliver(*m, 1, 0.3f);
-    deliver(*m, 2, 0.7f);
-    deliver(*m, 3, true);
-    deliver(*m, 3, false);
-    deliver(*m, 1, 0.4f); // a preset change alone does nothing, even while its reset is true
-    deliver(*m, 4, true);
-    deliver(*m, 3, true);
-    deliver(*m, 0, 0.9f); // the host's value stays until a reset is notified
+    deliver(*m, pq_FloatResetX2::kValueA, 0.3f);
+    deliver(*m, pq_FloatResetX2::kValueB, 0.7f);
+    deliver(*m, pq_FloatResetX2::kResetA, true);
+    deliver(*m, pq_FloatResetX2::kResetA, false);
+    deliver(*m, pq_FloatResetX2::kValueA,
+            0.4f); // a preset change alone does nothing, even while its reset is true
+    deliver(*m, pq_FloatResetX2::kResetB, true);
+    deliver(*m, pq_FloatResetX2::kResetA, true);
+    deliver(*m, pq_FloatResetX2::kValueOut, 0.9f); // the host's value stays until a reset is notified
     EXPECT_EQ(values(), (std::vector<float>{0.3f, 0.7f, 0.4f}));
-    deliver(*m, 4, true);
+    deliver(*m, pq_FloatResetX2::kResetB, true);
     EXPECT_EQ(values(), (std::vector<float>{0.3f, 0.7f, 0.4f, 0.7f}));
     for (const auto& s : host.sent)
-        EXPECT_EQ(s.pinId, 0);
+        EXPECT_EQ(s.pinId, pq_FloatResetX2::kValueOut);
 }
 
 TEST_F(FloatResetTest, NanPresetFollowsTheEditionRule) {
-    deliver(*m, 1, kNaN);
-    deliver(*m, 3, true);
+    deliver(*m, pq_FloatResetX2::kValueA, kNaN);
+    deliver(*m, pq_FloatResetX2::kResetA, true);
     EXPECT_EQ(host.sent.size(), pq::kEarlierEdition ? 1u : 0u);
 }

@@ -29,12 +29,8 @@ public:
     std::vector<GradientStop> lastStops;
 
     int32_t queryInterface(const Guid& iid, void** out) override {
-        *out = nullptr;
-        if (iid == MP_IID_DRAWING_CONTEXT || iid == gmpi::MP_IID_UNKNOWN) {
-            *out = this;
-            return gmpi::kMpOk;
-        }
-        return gmpi::kMpNoSupport;
+        const bool offered = pq::isOneOf(iid, {MP_IID_DRAWING_CONTEXT, gmpi::MP_IID_UNKNOWN});
+        return pq::answerQuery(out, offered ? static_cast<IMpDrawingContext*>(this) : nullptr);
     }
     int32_t addRef() override { return 1; }
     int32_t release() override { return 1; }

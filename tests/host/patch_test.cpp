@@ -126,7 +126,7 @@ TEST_F(PatchFiles, BadPatchesNameThePlace) {
             "events": [{"pin": "x.semitoneSelect", "gate": {"start": 2, "high": 0.5, "level": 0.5}}]})",
          "events[0]: pin \"semitoneSelect\" takes a 32-bit integer, found 0.5"},
         {R"({"length": 1, "modules": [{"name": "o", "library": "foreign.so", "id": "PQADSR3"}]})",
-         "module \"o\": cannot load library"},
+         "foreign.so: not an ELF file"},
         // Whatever the JSON library throws comes with the file and the place.
         {R"({"sampleRate": 1e400, "length": 1})",
          "not valid JSON: line 1, column 20: number overflow parsing '1e400'"},

@@ -49,9 +49,10 @@ public:
         MpBase::onStreamingChange(isStreaming);
     }
     void subProcess(int32_t offset, int32_t count) {
-        calls.push_back({offset, count, blockEndReached});
+        calls.push_back({offset, count, isBlockEndReached()});
         float* out = audioOut.getBuffer();
-        for (int32_t i = offset; i < offset + count; ++i) out[i] = 1.0f;
+        for (int32_t i = offset; i < offset + count; ++i)
+            out[i] = 1.0f;
     }
 
     AudioInPin audioIn;
@@ -76,7 +77,7 @@ public:
         floatOut.attach(this, 1);
         setSubProcess(&QuietModule::subProcess);
     }
-    void subProcess(int32_t offset, int32_t count) { calls.push_back({offset, count, blockEndReached}); }
+    void subProcess(int32_t offset, int32_t count) { calls.push_back({offset, count, isBlockEndReached()}); }
     void onSetPins() override { floatOut = floatIn.getValue(); }
 
     FloatInPin floatIn;

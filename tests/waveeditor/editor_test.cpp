@@ -81,22 +81,14 @@ std::vector<std::string> lines(const RecordingContext& context) {
 
 } // namespace
 
-TEST(WaveEditorPins, TableModuleAndHostCatalogueAgree) {
+TEST(WaveEditorPins, ModuleRegistersItsTable) {
     FakeGuiHost host;
     auto editor = makeGraphics<waveEditor>(host);
-    const pqhost::ModuleInfo* info = pqhost::findModule(u"pq WaveEditor", 2);
-    ASSERT_NE(info, nullptr);
-    ASSERT_EQ(editor->pins.size(), kEditorPins.size());
-    ASSERT_EQ(info->pins.size(), kEditorPins.size());
-    for (const EditorPinSpec& spec : kEditorPins) {
-        SCOPED_TRACE(std::string(spec.name));
-        ASSERT_TRUE(editor->pins.count(spec.id));
-        EXPECT_EQ(editor->pins.at(spec.id)->getDatatype(), spec.datatype);
-        const pqhost::PinInfo* pin = info->findPin(spec.id);
-        ASSERT_NE(pin, nullptr);
-        EXPECT_EQ(pin->name, spec.name);
-        EXPECT_EQ(pin->datatype, spec.datatype);
-        EXPECT_EQ(pin->direction, spec.direction);
+    ASSERT_EQ(editor->pins.size(), std::size(waveEditor::kPins));
+    for (const pq::PinDescription& row : waveEditor::kPins) {
+        SCOPED_TRACE(std::string(row.name));
+        ASSERT_TRUE(editor->pins.count(row.id));
+        EXPECT_EQ(editor->pins.at(row.id)->getDatatype(), row.datatype);
     }
 }
 
@@ -192,8 +184,8 @@ TEST(WaveEditorFace, StrokesOutsideTheWaveOrTheFaceSetNothing) {
 
     Rig flat(8, 300.0f, 1.0f); // a face of one row maps no row to a value
     flat.down(3.0f, 0.0f);
-    flat.move(4.0f, 0.0f, kShiftFlag);
-    flat.up(4.0f, 0.0f, kShiftFlag);
+    flat.move(4.0f, 0.0f, gmpi_gui_api::kPointerFlagShift);
+    flat.up(4.0f, 0.0f, gmpi_gui_api::kPointerFlagShift);
     for (float v : flat.wave())
         EXPECT_EQ(v, 0.0f);
     RecordingContext context;
@@ -207,9 +199,9 @@ TEST(WaveEditorFace, ShiftLineFromPressToLastShiftPoint) {
         Rig rig(256);
         rig.down(10.0f, 30.0f); // 0.2
         for (int x = 11; x <= 20; ++x)
-            rig.move(float(x), 45.0f, kShiftFlag); // 0.05 freehand
-        rig.move(20.0f, 80.0f, kShiftFlag);        // -0.3 at sample 20
-        rig.up(20.0f, 80.0f, shift ? kShiftFlag : 0);
+            rig.move(float(x), 45.0f, gmpi_gui_api::kPointerFlagShift); // 0.05 freehand
+        rig.move(20.0f, 80.0f, gmpi_gui_api::kPointerFlagShift);        // -0.3 at sample 20
+        rig.up(20.0f, 80.0f, shift ? gmpi_gui_api::kPointerFlagShift : 0);
         for (int i = 10; i < 20; ++i) {
             const float line = 0.2f - 0.05f * float(i - 10);
             const float freehand = i == 10 ? 0.2f : 0.05f;
@@ -222,8 +214,8 @@ TEST(WaveEditorFace, ShiftLineFromPressToLastShiftPoint) {
 TEST(WaveEditorFace, ShiftLineIsLimitedToTheWave) {
     Rig rig(16);
     rig.down(40.0f, 0.0f);              // +0.5 beyond the last sample
-    rig.move(4.0f, 100.0f, kShiftFlag); // -0.5 at sample 4
-    rig.up(4.0f, 100.0f, kShiftFlag);   // line from 40 down to 4: samples 4..15 inside
+    rig.move(4.0f, 100.0f, gmpi_gui_api::kPointerFlagShift); // -0.5 at sample 4
+    rig.up(4.0f, 100.0f, gmpi_gui_api::kPointerFlagShift);   // line from 40 down to 4: samples 4..15 inside
     EXPECT_NEAR(rig.wave()[4], -0.5f, 1e-6f);
     EXPECT_NEAR(rig.wave()[15], -0.5f + 11.0f / 36.0f, 1e-6f);
     EXPECT_EQ(rig.wave()[3], 0.0f);
@@ -244,7 +236,7 @@ TEST(WaveEditorFace, MovesAndReleasesWithoutCaptureAreIgnored) {
     Rig rig(64);
     const int invalidations = rig.host.invalidations;
     rig.move(3.0f, 0.0f);
-    rig.up(3.0f, 0.0f, kShiftFlag);
+    rig.up(3.0f, 0.0f, gmpi_gui_api::kPointerFlagShift);
     EXPECT_EQ(rig.wave()[3], 0.0f);
     EXPECT_EQ(rig.host.invalidations, invalidations);
 }
@@ -300,6 +292,6 @@ TEST(WaveEditorFace, NothingToDrawWithoutSamplesOrContext) {
     EXPECT_TRUE(lines(context).empty());
     EXPECT_EQ(rig.editor->render(nullptr), gmpi::kMpOk);
     rig.down(0.0f, 0.0f);
-    rig.up(0.0f, 0.0f, kShiftFlag);
+    rig.up(0.0f, 0.0f, gmpi_gui_api::kPointerFlagShift);
     EXPECT_TRUE(rig.wave().empty());
 }

@@ -13,27 +13,15 @@ namespace {
 using wavetest::frequencyOf;
 using wavetest::peakOf;
 
-enum Pin : int32_t {
-    kMode = 0,
-    kRateIn,
-    kGate,
-    kTrigger,
-    kFadeIn,
-    kInterpolate,
-    kWave,
-    kLevelMode,
-    kLevelEnable,
-    kLevel,
-    kSpare,
-    kTempo,
-    kOut
-};
+using Pin = ArrayLFO::Pin;
+using enum ArrayLFO::Pin;
 constexpr float kFs = 48000.0f;
 const float kDefaultStep = float(0.5 * std::sin(2.0 * std::numbers::pi / 512.0)); // t[1] of the default wave
 
 struct Lfo : wavetest::Rig<ArrayLFO> {
     // A streaming gate held high keeps the module running; interpolation on.
-    explicit Lfo(int32_t mode) : Rig({kRateIn, kGate, kTrigger, kFadeIn, kLevel, kSpare, kTempo}, kOut, kFs) {
+    explicit Lfo(int32_t mode)
+        : Rig({kRate, kGate, kTrigger, kFadeIn, kLevel, kSpare, kTempo}, kSignalOut, kFs) {
         streaming(kGate, true);
         set(kGate, 1.0f);
         value(kMode, mode);
@@ -45,7 +33,7 @@ TEST(ArrayLfo, FreeRunCyclesTheDefaultWaveOver511Positions) {
     // 5000 positions per second per unit of Rate; a negative Rate runs backwards as fast.
     for (float rate : {0.1f, 1.0f, 4.0f, -1.0f}) {
         Lfo lfo(1);
-        lfo.set(kRateIn, rate);
+        lfo.set(kRate, rate);
         const auto out = lfo.run(size_t(3.5 * kFs));
         // Single-precision phase steps drift by a few parts in 10000.
         const double expected = std::fabs(rate) * 5000.0 / 511.0;
@@ -56,12 +44,12 @@ TEST(ArrayLfo, FreeRunCyclesTheDefaultWaveOver511Positions) {
 
 TEST(ArrayLfo, FreeRunAboveTenStandsStillAndTriggerRestartsOneStepIn) {
     Lfo lfo(1);
-    lfo.set(kRateIn, 11.0f);
+    lfo.set(kRate, 11.0f);
     auto out = lfo.run(1000);
     for (float x : out)
         ASSERT_EQ(x, out[0]);
 
-    lfo.set(kRateIn, 1.0f);
+    lfo.set(kRate, 1.0f);
     lfo.run(3000);
     lfo.set(kTrigger, 1.0f);
     out = lfo.run(1);
@@ -78,24 +66,24 @@ TEST(ArrayLfo, TempoSyncMultipliers) {
     for (const Case c : {Case{0.05f, 1200.0f, 16.0f / 3.0f}, Case{0.5f, 120.0f, 128.0f / 3.0f},
                          Case{1.0f, 12.0f, 16384.0f / 3.0f}, Case{5.0f, 12.0f, 16384.0f / 3.0f}}) {
         Lfo lfo(4);
-        lfo.set(kRateIn, c.rate);
+        lfo.set(kRate, c.rate);
         lfo.set(kTempo, c.tempo);
         const auto out = lfo.run(size_t(kFs));
         EXPECT_NEAR(frequencyOf(out, kFs), c.tempo * c.multiplier / 511.0, 0.01) << c.rate;
     }
     // Below 0.05 the division is 0 and the previous increment stays.
     Lfo lfo(4);
-    lfo.set(kRateIn, 0.5f);
+    lfo.set(kRate, 0.5f);
     lfo.set(kTempo, 120.0f);
     lfo.run(1000);
-    lfo.set(kRateIn, 0.04f);
+    lfo.set(kRate, 0.04f);
     EXPECT_NEAR(frequencyOf(lfo.run(size_t(kFs)), kFs), 120.0 * 128.0 / 3.0 / 511.0, 0.01);
 }
 
 TEST(ArrayLfo, OneShotHoldsItsStartThenRunsOnceAndHoldsTheLastSample) {
     Lfo lfo(2);
     lfo.set(kGate, 0.0f);
-    lfo.set(kRateIn, 0.1f); // 250 positions per second: the 4 positions take 768 samples
+    lfo.set(kRate, 0.1f); // 250 positions per second: the 4 positions take 768 samples
     lfo.blob(kWave, {0.0f, 0.1f, 0.2f, 0.3f, 0.4f});
     auto out = lfo.run(640);
     const float firstStep = 0.1f * (250.0f / kFs);
@@ -112,7 +100,7 @@ TEST(ArrayLfo, OneShotHoldsItsStartThenRunsOnceAndHoldsTheLastSample) {
         ASSERT_EQ(out[i], 0.4f) << i;
     bool stopped = false;
     for (const auto& s : lfo.instance->streaming)
-        stopped |= s.pinId == kOut && !s.streaming;
+        stopped |= s.pinId == kSignalOut && !s.streaming;
     EXPECT_TRUE(stopped);
     EXPECT_TRUE(lfo.instance->sleeping());
 
@@ -133,7 +121,7 @@ TEST(ArrayLfo, StepAdvancesTenRatePositionsPerRise) {
     for (size_t i = 0; i < ramp.size(); ++i)
         ramp[i] = float(i) / 100.0f;
     lfo.blob(kWave, ramp);
-    lfo.set(kRateIn, 0.5f);
+    lfo.set(kRate, 0.5f);
     lfo.run(256);
     for (float expected : {0.05f, 0.10f, 0.15f}) {
         lfo.set(kTrigger, 1.0f);
@@ -161,7 +149,7 @@ TEST(ArrayLfo, FadeInAndLevel) {
                          Case{0.5f, 1, 0, 0.3f, 0.1f, 0.4f}, Case{0.5f, 1, 1, 0.3f, 0.12f, 0.12f}}) {
         Lfo lfo(1);
         lfo.blob(kWave, {0.4f});
-        lfo.set(kRateIn, 1.0f);
+        lfo.set(kRate, 1.0f);
         lfo.set(kFadeIn, c.fadeIn);
         lfo.set(kLevel, c.level);
         lfo.value(kLevelMode, c.levelMode);
@@ -174,7 +162,7 @@ TEST(ArrayLfo, FadeInAndLevel) {
 
 TEST(ArrayLfo, UnknownModeKeepsTheRoutineAndOffSilences) {
     Lfo lfo(1);
-    lfo.set(kRateIn, 4.0f);
+    lfo.set(kRate, 4.0f);
     lfo.run(1000);
     lfo.value(kMode, 7);
     EXPECT_NEAR(frequencyOf(lfo.run(size_t(kFs)), kFs), 20000.0 / 511.0, 0.01);
@@ -186,7 +174,7 @@ TEST(ArrayLfo, UnknownModeKeepsTheRoutineAndOffSilences) {
 
 TEST(ArrayLfo, WaveBlobSizes) {
     Lfo lfo(1);
-    lfo.set(kRateIn, 4.0f);
+    lfo.set(kRate, 4.0f);
     // 2048 + 2 bytes: 512 samples, trailing bytes ignored.
     lfo.blob(kWave, wavetest::sine(512, 0.2f), 2);
     auto out = lfo.run(size_t(kFs / 2));
@@ -222,14 +210,14 @@ TEST(ArrayLfo, HostileValuesKeepTheOutputBounded) {
          {1, 2, 3, 4, std::numeric_limits<int32_t>::min(), std::numeric_limits<int32_t>::max()}) {
         for (float v : {nan, inf, -inf, 1e30f, -1e30f, -3.0f}) {
             Lfo lfo(mode);
-            lfo.set(kRateIn, v);
+            lfo.set(kRate, v);
             lfo.set(kTempo, v);
             lfo.set(kFadeIn, v);
             lfo.set(kTrigger, 1.0f);
             const auto out = lfo.run(512);
             for (float x : out)
                 ASSERT_LE(std::fabs(x), 0.5f) << mode << " " << v;
-            lfo.set(kRateIn, 1.0f);
+            lfo.set(kRate, 1.0f);
             lfo.set(kTempo, 100.0f);
             lfo.set(kFadeIn, 0.0f);
             lfo.value(kMode, 1);
@@ -241,7 +229,7 @@ TEST(ArrayLfo, HostileValuesKeepTheOutputBounded) {
 
 TEST(ArrayLfo, EventsOutsideTheBlockAreHarmless) {
     Lfo lfo(1);
-    lfo.set(kRateIn, 1.0f);
+    lfo.set(kRate, 1.0f);
     lfo.run(64);
     int32_t mode = 4;
     const float wave[2] = {0.1f, 0.2f};

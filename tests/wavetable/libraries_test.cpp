@@ -1,5 +1,5 @@
 // The wave-table players loaded from their deliverables as a host loads them: both factories,
-// the catalogue's pins, a wave blob arriving, and the output played.
+// the pins their files describe, a wave blob arriving, and the output played.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -27,26 +27,28 @@ class WavePlayerLibrary : public testing::TestWithParam<Case> {};
 // Runs one second of the module with a 512-sample sine of 0.4 on its wave pin (ArrayLFO: Free
 // Run at Rate 1; ArrayOsc: pitch 0.5) and answers the output's frequency and peak.
 std::pair<double, float> play(const Case& c) {
-    pqhost::PluginLibrary library(std::string(PQ_PLUGIN_DIR) + "/" + c.library + ".so");
+    const std::string path = std::string(PQ_PLUGIN_DIR) + "/" + c.library + ".so";
+    pqhost::PluginLibrary library(path);
     pqhost::AudioEngine engine(48000.0f, 64);
     pqhost::AudioInstance instance(engine, "player");
     gmpi::IMpUnknown* object = nullptr;
-    const int32_t result = library.factory2()
-                               ? library.createInstance2(c.id, 0, &object)
-                               : library.createInstance(c.id, 0, instance.hostObject(), &object);
+    const int32_t result = library.factory2() ? library.createInstance2(c.id, gmpi::kSubtypeAudio, &object)
+                                              : library.createInstance(c.id, gmpi::kSubtypeAudio,
+                                                                       instance.hostObject(), &object);
     EXPECT_EQ(result, gmpi::kMpOk);
     if (object == nullptr) return {0.0, 0.0f};
     instance.attach(object, library.factory2() == nullptr);
 
-    const pqhost::ModuleInfo* info = pqhost::findModule(c.id, 0);
+    const pqhost::LibraryCatalogue catalogue = pqhost::readCatalogue(path);
+    const pqhost::ModuleInfo* info = catalogue.findModule(c.id, gmpi::kSubtypeAudio);
     EXPECT_NE(info, nullptr);
     if (info == nullptr) return {0.0, 0.0f};
     const bool isLfo = info->className == "ArrayLFO";
     int32_t out = -1;
     for (const auto& pin : info->pins) {
-        if (pin.datatype != 5) continue;
+        if (pin.datatype != gmpi::kDatatypeAudio) continue;
         instance.addAudioPin(pin.id);
-        if (pin.direction == 1) out = pin.id;
+        if (pin.direction == gmpi::kDirectionOut) out = pin.id;
     }
     instance.open();
     auto fill = [&](const char* name, float v) {
@@ -60,7 +62,7 @@ std::pair<double, float> play(const Case& c) {
         fill("Pitch", 0.5f);
     }
     const auto wave = wavetest::sine(512, 0.4f);
-    instance.queueEvent(0, 100, info->findPin(isLfo ? "Wave" : "Wave A")->id, wave.data(),
+    instance.queueEvent(0, gmpi::kEventPinSet, info->findPin(isLfo ? "Wave" : "Wave A")->id, wave.data(),
                         int32_t(wave.size() * 4));
     instance.queueGraphStart();
     std::vector<float> samples;

@@ -15,31 +15,8 @@ using wavetest::amplitudeAt;
 using wavetest::frequencyOf;
 using wavetest::peakOf;
 
-enum Pin : int32_t {
-    kWaveA = 0,
-    kWaveB,
-    kPitch,
-    kOffsetA,
-    kOffsetB,
-    kPitchModDepth,
-    kPitchMod,
-    kSpare,
-    kRing,
-    kRingDepth,
-    kLevelMode,
-    kLevel,
-    kSync,
-    kMorph,
-    kWarpMode,
-    kWarp,
-    kWarpModDepth,
-    kWarpMod,
-    kVoicesA,
-    kVoicesB,
-    kSpreadA,
-    kSpreadB,
-    kOut
-};
+using Pin = ArrayOsc::Pin;
+using enum ArrayOsc::Pin;
 constexpr float kFs = 48000.0f;
 constexpr bool kSingle = pq::kSingleModuleBuild;
 
@@ -51,9 +28,9 @@ float tableFrequency(float pitch) {
 
 struct Osc : wavetest::Rig<ArrayOsc> {
     explicit Osc(float pitch)
-        : Rig({kPitch, kPitchModDepth, kPitchMod, kSpare, kRing, kRingDepth, kLevel, kSync, kMorph, kWarp,
-               kWarpModDepth, kWarpMod, kSpreadA, kSpreadB},
-              kOut, kFs) {
+        : Rig({kPitch, kPitchModDepth, kPitchMod, kSpare, kRingMod, kRingModDepth, kLevel, kSync, kMorph,
+               kWarp, kWarpModDepth, kWarpMod, kSpreadA, kSpreadB},
+              kSignalOut, kFs) {
         set(kPitch, pitch);
         value(kVoicesA, 0);
     }
@@ -72,7 +49,7 @@ TEST(ArrayOsc, TablePathIsFlatByACentTheComputedPathIsNot) {
 
     // Pitch offsets add a tenth of their value; pitch modulation adds Mod times Depth.
     Osc offset(0.4f);
-    offset.value(kOffsetA, 0.5f);
+    offset.value(kPitchOffsetA, 0.5f);
     offset.set(kPitchMod, 0.25f);
     offset.set(kPitchModDepth, 0.2f);
     EXPECT_NEAR(frequencyOf(offset.run(size_t(kFs)), kFs), tableFrequency(0.5f), 0.02);
@@ -162,8 +139,8 @@ TEST(ArrayOsc, WarpLevelAndRing) {
             osc.set(kMorph, morph); // the same default sine on both waves
             osc.value(kLevelMode, c.levelMode);
             osc.set(kLevel, c.level);
-            osc.set(kRing, c.ring);
-            osc.set(kRingDepth, c.ringDepth);
+            osc.set(kRingMod, c.ring);
+            osc.set(kRingModDepth, c.ringDepth);
             EXPECT_NEAR(peakOf(osc.run(2048)), c.peak, 1e-3f) << c.level << " " << c.ring << " " << morph;
         }
     }
@@ -218,8 +195,8 @@ TEST(ArrayOsc, SharedPitchTable) {
     // A second instance finds the table filled; only the single-module build fills it again.
     std::fill(table, table + 12000, 1000.0f);
     auto instance = pqtest::makeDirect<ArrayOsc>(engine);
-    for (int32_t pin : {kPitch, kPitchModDepth, kPitchMod, kSpare, kRing, kRingDepth, kLevel, kSync, kMorph,
-                        kWarp, kWarpModDepth, kWarpMod, kSpreadA, kSpreadB, kOut})
+    for (int32_t pin : {kPitch, kPitchModDepth, kPitchMod, kSpare, kRingMod, kRingModDepth, kLevel, kSync,
+                        kMorph, kWarp, kWarpModDepth, kWarpMod, kSpreadA, kSpreadB, kSignalOut})
         instance->addAudioPin(pin);
     instance->open();
     std::fill_n(instance->buffer(kPitch), 64, 0.5f);
@@ -228,7 +205,7 @@ TEST(ArrayOsc, SharedPitchTable) {
     std::vector<float> out;
     for (int b = 0; b < 750; ++b) {
         instance->runBlock();
-        out.insert(out.end(), instance->buffer(kOut), instance->buffer(kOut) + 64);
+        out.insert(out.end(), instance->buffer(kSignalOut), instance->buffer(kSignalOut) + 64);
     }
     EXPECT_NEAR(frequencyOf(out, kFs), kSingle ? 439.75 : 1000.0, 0.05);
 }
@@ -270,7 +247,7 @@ TEST(ArrayOsc, HostileValuesStayInsideTheTables) {
             osc.set(kMorph, morph);
             osc.value(kVoicesA, 6);
             osc.value(kVoicesB, std::numeric_limits<int32_t>::max());
-            osc.value(kOffsetA, v);
+            osc.value(kPitchOffsetA, v);
             osc.value(kWarpMode, 1);
             osc.set(kSpreadA, v);
             osc.set(kSpreadB, -v);
