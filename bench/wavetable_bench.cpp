@@ -1,10 +1,13 @@
-// Costs of the wave-table code, each against a baseline measured in the same run:
-//   - ArrayOsc in Mix with 7 + 7 voices, per voice-sample, against a minimal loop that only
-//     steps the phase and reads the table with interpolation for each voice;
-//   - computeDft at 2048 and at 1000 points against the plain O(n^2) sum (and FFTW, when the
-//     benchmark is built with it);
-//   - building the ten band tables of a wave against one 2048-point computeDft.
-// After the usual table the ratios are printed.
+// Costs of the wave-table code and the envelope, each printed after the usual table as a
+// ratio against a baseline measured in the same run, beside its target:
+//   - F, one 2048-point complex double forward transform by FFTW (when pkg-config finds it;
+//     the benchmark only, nothing of the pack links it): ten band tables of a new wave, and
+//     computeDft at 2048 and 1000 points;
+//   - the minimal voice loop (a phase step and one interpolated read per voice): ArrayOsc in
+//     Mix with 7 + 7 voices, per voice-sample;
+//   - the bare one-multiply recursion of a curved segment: Envelope3 during a long attack.
+// Ratios are taken on CPU time, from the medians when the run has repetitions
+// (--benchmark_repetitions=N), so that other work on a shared machine weighs less.
 #include <benchmark/benchmark.h>
 
 #include <array>
@@ -16,9 +19,12 @@
 #include <vector>
 
 #include "host/audio_instance.h"
+#include "modules/envelope/envelope3.h"
 #include "modules/wavetable/array_osc.h"
 #include "modules/wavetable/band_tables.h"
+#include "modules/wavetable/dft.h"
 #include "tests/support/direct_module.h"
+#include "tests/wavetable/reference_band_tables.h"
 
 #if PQ_BENCH_FFTW
 #include <fftw3.h>
@@ -137,6 +143,20 @@ void computeDftBench(benchmark::State& state) {
     }
 }
 
+// The transform computeDft runs, held at the x86-64 baseline's 128-bit vectors.
+void baselineDftBench(benchmark::State& state) {
+    const size_t n = size_t(state.range(0));
+    const auto source = signal(n);
+    pq::dft::Plan plan(n, pq::dft::Vectors::Baseline);
+    std::vector<double> re(n), im(n), tmpRe(n), tmpIm(n);
+    for (auto _ : state) {
+        re = source;
+        std::fill(im.begin(), im.end(), 0.0);
+        plan.forward(re.data(), im.data(), re.data(), im.data(), tmpRe.data(), tmpIm.data());
+        benchmark::DoNotOptimize(re.data());
+    }
+}
+
 void plainDftBench(benchmark::State& state) {
     const size_t n = size_t(state.range(0));
     const auto source = signal(n);
@@ -180,7 +200,7 @@ void fftwBench(benchmark::State& state) {
 void bandTableBuilderBench(benchmark::State& state) {
     const auto wave = testWave(512);
     std::vector<float> work(wave.size());
-    pq::BandTableBuilder builder;
+    pq::BandTableBuilder builder(state.range(0) ? pq::dft::Vectors::Baseline : pq::dft::Vectors::Best);
     pq::BandTables tables;
     for (auto _ : state) {
         work = wave;
@@ -189,24 +209,84 @@ void bandTableBuilderBench(benchmark::State& state) {
     }
 }
 
-void buildBandTablesBench(benchmark::State& state) {
+// The builder as it was before the real-input transforms: complex 2048-point transforms.
+void earlierBandTableBuilderBench(benchmark::State& state) {
     const auto wave = testWave(512);
+    std::vector<float> work(wave.size());
+    wavetest::ReferenceBandTableBuilder builder;
     pq::BandTables tables;
     for (auto _ : state) {
-        pq::buildBandTables(wave, tables);
+        work = wave;
+        builder.build(work, tables);
         benchmark::DoNotOptimize(tables[9][0]);
     }
 }
 
-// Keeps each run's real time per iteration, by name, for the ratios.
+// --- Envelope ------------------------------------------------------------------------------
+
+// Envelope3 inside an attack of the longest length, so that every block is the ramp routine.
+void envelopeAttack(benchmark::State& state) {
+    pqhost::AudioEngine engine(48000.0f, kBlock);
+    auto env = pqtest::makeDirect<Envelope3>(engine);
+    // Trigger, Gate, Attack, Decay, Sustain, Release, Overall Level, three curves; output 10.
+    const float values[] = {0.0f, 0.0f, 2.0f, 0.5f, 0.7f, 0.4f, 1.0f, 0.3f, 0.0f, 0.0f};
+    for (int32_t pin = 0; pin < 10; ++pin)
+        std::fill_n(env->addAudioPin(pin), kBlock, values[pin]);
+    env->addAudioPin(10);
+    env->open();
+    env->queueGraphStart();
+    for (int32_t pin = 0; pin < 10; ++pin)
+        env->queueStreaming(0, pin, false);
+    env->runBlock();
+    std::fill_n(env->buffer(1), kBlock, 1.0f); // the gate rises: the attack starts
+    env->queueStreaming(0, 1, false);
+    env->runBlock();
+    for (auto _ : state) {
+        env->processRaw(kBlock, nullptr);
+        benchmark::DoNotOptimize(env->buffer(10)[kBlock - 1]);
+    }
+    state.SetItemsProcessed(state.iterations() * kBlock);
+}
+
+// The recursion alone: level += (asymptote - level) * coefficient, written out per sample.
+void bareRecursion(benchmark::State& state) {
+    std::vector<float> out(kBlock);
+    double level = 0.0;
+    const double asymptote = 1.3, coefficient = 1e-9;
+    for (auto _ : state) {
+        for (int32_t i = 0; i < kBlock; ++i) {
+            level += (asymptote - level) * coefficient;
+            out[size_t(i)] = static_cast<float>(level);
+        }
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * kBlock);
+}
+
+// Keeps each benchmark's CPU time per iteration, by name: the median of its repetitions when
+// there are any, else its one run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         ConsoleReporter::ReportRuns(runs);
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) times[run.benchmark_name()] = run.GetAdjustedRealTime();
+        for (const Run& run : runs) {
+            const std::string name = run.run_name.str();
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median")
+                medians[name] = run.GetAdjustedCPUTime();
+            else if (run.run_type == Run::RT_Iteration)
+                singles[name] = run.GetAdjustedCPUTime();
+        }
     }
-    std::map<std::string, double> times;
+    // The time of `name`, or a negative number when it did not run.
+    double time(const std::string& name) const {
+        if (auto it = medians.find(name); it != medians.end()) return it->second;
+        if (auto it = singles.find(name); it != singles.end()) return it->second;
+        return -1.0;
+    }
+
+private:
+    std::map<std::string, double> medians, singles;
 };
 
 } // namespace
@@ -215,31 +295,54 @@ BENCHMARK(minimalVoiceLoop);
 BENCHMARK(oscillatorMix);
 BENCHMARK(plainDftBench)->Arg(2048)->Arg(1000);
 BENCHMARK(computeDftBench)->Arg(2048)->Arg(1000);
+BENCHMARK(baselineDftBench)->Arg(2048)->Arg(1000);
 #if PQ_BENCH_FFTW
 BENCHMARK(fftwBench)->Arg(2048)->Arg(1000);
 #endif
-BENCHMARK(bandTableBuilderBench);
-BENCHMARK(buildBandTablesBench);
+BENCHMARK(bandTableBuilderBench)->ArgName("baseline")->Arg(0)->Arg(1);
+BENCHMARK(earlierBandTableBuilderBench);
+BENCHMARK(bareRecursion);
+BENCHMARK(envelopeAttack);
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    auto ratio = [&](const char* label, const std::string& a, const std::string& b) {
-        const auto x = reporter.times.find(a), y = reporter.times.find(b);
-        if (x == reporter.times.end() || y == reporter.times.end() || y->second <= 0) return;
-        std::printf("%-58s %10.4g\n", label, x->second / y->second);
+    // target <= 0: no target, the ratio is for information.
+    auto ratio = [&](const char* label, const std::string& a, const std::string& b, double target) {
+        const double x = reporter.time(a), y = reporter.time(b);
+        if (x < 0 || y <= 0) return;
+        const double r = x / y;
+        if (target > 0)
+            std::printf("%-56s %9.3g   target <= %-5g %s\n", label, r, target,
+                        r <= target ? "met" : "MISSED");
+        else
+            std::printf("%-56s %9.3g\n", label, r);
     };
-    std::printf("\nRatios (time / baseline time, same run)\n");
-    ratio("ArrayOsc Mix 7+7 voices / minimal voice loop", "oscillatorMix", "minimalVoiceLoop");
-    ratio("computeDft 2048 / plain O(n^2) DFT 2048", "computeDftBench/2048", "plainDftBench/2048");
-    ratio("computeDft 1000 (chirp) / plain O(n^2) DFT 1000", "computeDftBench/1000", "plainDftBench/1000");
-    ratio("computeDft 2048 / FFTW 2048", "computeDftBench/2048", "fftwBench/2048");
-    ratio("computeDft 1000 / FFTW 1000", "computeDftBench/1000", "fftwBench/1000");
-    ratio("band tables, oscillator's builder / computeDft 2048", "bandTableBuilderBench",
-          "computeDftBench/2048");
-    ratio("buildBandTables (fresh builder) / computeDft 2048", "buildBandTablesBench",
-          "computeDftBench/2048");
+    std::printf("\nRatios (CPU time / baseline CPU time, same run; medians when repeated)\n");
+    std::printf("Transforms in 256-bit vectors where the processor has them: %s\n",
+                pq::dft::wideVectorsAvailable() ? "yes" : "no");
+    const std::string tables = "bandTableBuilderBench/baseline:0",
+                      tablesSse2 = "bandTableBuilderBench/baseline:1";
+#if PQ_BENCH_FFTW
+    const std::string f = "fftwBench/2048";
+    ratio("ten band tables of a new wave / F", tables, f, 10.0);
+    ratio("computeDft 2048 / F", "computeDftBench/2048", f, 2.0);
+    ratio("computeDft 1000 / F", "computeDftBench/1000", f, 4.0);
+    ratio("  the same at the SSE2 baseline: ten band tables / F", tablesSse2, f, 10.0);
+    ratio("  computeDft 2048 / F", "baselineDftBench/2048", f, 2.0);
+    ratio("  computeDft 1000 / F", "baselineDftBench/1000", f, 4.0);
+    ratio("computeDft 1000 / FFTW 1000", "computeDftBench/1000", "fftwBench/1000", 0.0);
+    ratio("earlier band-table builder / F", "earlierBandTableBuilderBench", f, 0.0);
+#else
+    std::printf("(FFTW not found by pkg-config: the ratios against F are left out)\n");
+#endif
+    ratio("band tables: builder / earlier builder", tables, "earlierBandTableBuilderBench", 0.0);
+    ratio("band tables / computeDft 2048", tables, "computeDftBench/2048", 0.0);
+    ratio("computeDft 2048 / plain O(n^2) DFT 2048", "computeDftBench/2048", "plainDftBench/2048", 0.0);
+    ratio("computeDft 1000 / plain O(n^2) DFT 1000", "computeDftBench/1000", "plainDftBench/1000", 0.0);
+    ratio("ArrayOsc Mix 7+7 voices / minimal voice loop", "oscillatorMix", "minimalVoiceLoop", 0.7);
+    ratio("Envelope3 attack / bare recursion, per sample", "envelopeAttack", "bareRecursion", 1.25);
     benchmark::Shutdown();
     return 0;
 }

@@ -1,11 +1,13 @@
 #include "modules/wavetable/band_tables.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <numbers>
+
+#include "modules/wavetable/simd.h"
 
 namespace pq {
 
@@ -19,42 +21,77 @@ void requireSameLength(size_t a, size_t b) {
     if (a != b) throw SpectralError("Mismatched lengths");
 }
 
-// cos and sin of 2 pi k / n for k < n / 2.
-void makeTwiddles(size_t n, std::vector<double>& cosTable, std::vector<double>& sinTable) {
-    cosTable.resize(n / 2);
-    sinTable.resize(n / 2);
-    for (size_t k = 0; k < n / 2; ++k) {
-        const double angle = 2.0 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(n);
-        cosTable[k] = std::cos(angle);
-        sinTable[k] = std::sin(angle);
+// Working state of computeDft for one length, kept per thread: a plan of the length itself,
+// or for the chirp path a plan of the convolution length, the chirp and the transform of the
+// chirp kernel.
+struct DftWork {
+    size_t length = 0;
+    bool chirp = false;
+    dft::Plan plan;
+    std::vector<double> tmpRe, tmpIm;
+    std::vector<double> chirpCos, chirpSin; // e^(i theta(k)), k < length
+    std::vector<double> kernelRe, kernelIm; // transform of the chirp kernel, divided by m
+    std::vector<double> workRe, workIm;     // m
+
+    DftWork(size_t n, bool isChirp, size_t planSize)
+        : length(n), chirp(isChirp), plan(planSize), tmpRe(planSize), tmpIm(planSize) {}
+};
+
+// Bluestein's kernel for length n on the convolution length m: the chirp angles
+// theta(k) = pi (k^2 mod 2n) / n, read from the circle of 2n points, and the transform of
+// b(k) = b(m - k) = e^(i theta(k)).
+void prepareChirp(DftWork& work, size_t m) {
+    const size_t n = work.length;
+    std::vector<double> circleCos, circleSin;
+    dft::unitCircle(2 * n, circleCos, circleSin);
+    work.chirpCos.resize(n);
+    work.chirpSin.resize(n);
+    // k^2 mod 2n is stepped without forming k^2.
+    for (size_t k = 0, square = 0; k < n; ++k) {
+        work.chirpCos[k] = circleCos[square];
+        work.chirpSin[k] = circleSin[square];
+        square += 2 * k + 1;
+        square %= 2 * n;
     }
+    work.kernelRe.assign(m, 0.0);
+    work.kernelIm.assign(m, 0.0);
+    work.kernelRe[0] = work.chirpCos[0];
+    work.kernelIm[0] = work.chirpSin[0];
+    for (size_t k = 1; k < n; ++k) {
+        work.kernelRe[k] = work.kernelRe[m - k] = work.chirpCos[k];
+        work.kernelIm[k] = work.kernelIm[m - k] = work.chirpSin[k];
+    }
+    work.plan.forward(work.kernelRe.data(), work.kernelIm.data(), work.kernelRe.data(), work.kernelIm.data(),
+                      work.tmpRe.data(), work.tmpIm.data());
+    // m is a power of two: the division is exact.
+    const double scale = 1.0 / static_cast<double>(m);
+    for (size_t k = 0; k < m; ++k) {
+        work.kernelRe[k] *= scale;
+        work.kernelIm[k] *= scale;
+    }
+    work.workRe.resize(m);
+    work.workIm.resize(m);
 }
 
-size_t reverseBits(size_t value, int bits) {
-    size_t result = 0;
-    for (int b = 0; b < bits; ++b, value >>= 1)
-        result = (result << 1) | (value & 1);
-    return result;
+// The kept state for (length, path), made when missing; the few slots are reused in turn.
+DftWork& dftWork(size_t n, bool chirp, size_t planSize) {
+    constexpr size_t kSlots = 4;
+    thread_local std::array<std::unique_ptr<DftWork>, kSlots> slots;
+    thread_local size_t nextSlot = 0;
+    for (auto& slot : slots)
+        if (slot && slot->length == n && slot->chirp == chirp) return *slot;
+    auto work = std::make_unique<DftWork>(n, chirp, planSize);
+    if (chirp) prepareChirp(*work, planSize);
+    auto& slot = slots[nextSlot];
+    nextSlot = (nextSlot + 1) % kSlots;
+    slot = std::move(work);
+    return *slot;
 }
 
-// Butterflies of size 2, 4, .. n on sequences already in bit-reversed order; the upper element
-// of each pair is multiplied by cos - i sin.
-void butterflies(double* re, double* im, size_t n, const double* cosTable, const double* sinTable) {
-    for (size_t size = 2; size <= n; size *= 2) {
-        const size_t half = size / 2;
-        const size_t step = n / size;
-        for (size_t i = 0; i < n; i += size) {
-            for (size_t j = i, k = 0; j < i + half; ++j, k += step) {
-                const size_t l = j + half;
-                const double tRe = re[l] * cosTable[k] + im[l] * sinTable[k];
-                const double tIm = -re[l] * sinTable[k] + im[l] * cosTable[k];
-                re[l] = re[j] - tRe;
-                im[l] = im[j] - tIm;
-                re[j] += tRe;
-                im[j] += tIm;
-            }
-        }
-    }
+void transformInPlace(std::span<double> real, std::span<double> imag) {
+    DftWork& work = dftWork(real.size(), false, real.size());
+    work.plan.forward(real.data(), imag.data(), real.data(), imag.data(), work.tmpRe.data(),
+                      work.tmpIm.data());
 }
 
 // x and y are transformed in place; out receives their cyclic convolution divided by n.
@@ -102,27 +139,16 @@ float narrow(double value) {
 void computeDft(std::span<double> real, std::span<double> imag) {
     requireSameLength(real.size(), imag.size());
     if (real.empty()) return;
-    if (isPowerOfTwo(real.size()))
-        computeDftRadix2(real, imag);
+    if (dft::hasSmallFactors(real.size()))
+        transformInPlace(real, imag);
     else
         computeDftChirp(real, imag);
 }
 
 void computeDftRadix2(std::span<double> real, std::span<double> imag) {
     requireSameLength(real.size(), imag.size());
-    const size_t n = real.size();
-    if (!isPowerOfTwo(n)) throw SpectralError("Length is not a power of 2");
-    std::vector<double> cosTable, sinTable;
-    makeTwiddles(n, cosTable, sinTable);
-    const int bits = std::countr_zero(n);
-    for (size_t i = 0; i < n; ++i) {
-        const size_t j = reverseBits(i, bits);
-        if (j > i) {
-            std::swap(real[i], real[j]);
-            std::swap(imag[i], imag[j]);
-        }
-    }
-    butterflies(real.data(), imag.data(), n, cosTable.data(), sinTable.data());
+    if (!isPowerOfTwo(real.size())) throw SpectralError("Length is not a power of 2");
+    transformInPlace(real, imag);
 }
 
 void computeDftChirp(std::span<double> real, std::span<double> imag) {
@@ -134,31 +160,28 @@ void computeDftChirp(std::span<double> real, std::span<double> imag) {
         if (m > std::numeric_limits<size_t>::max() / 2) throw SpectralError("Vector too large");
         m *= 2;
     }
-    // Chirp angles pi (k^2 mod 2n) / n; k^2 mod 2n is stepped without forming k^2.
-    std::vector<double> cosTable(n), sinTable(n);
-    for (size_t k = 0, square = 0; k < n; ++k) {
-        const double angle = std::numbers::pi * static_cast<double>(square) / static_cast<double>(n);
-        cosTable[k] = std::cos(angle);
-        sinTable[k] = std::sin(angle);
-        square += 2 * k + 1;
-        if (square >= 2 * n) square -= 2 * n;
-    }
-    std::vector<double> aRe(m, 0.0), aIm(m, 0.0), bRe(m, 0.0), bIm(m, 0.0);
+    DftWork& work = dftWork(n, true, m);
+    double* aRe = work.workRe.data();
+    double* aIm = work.workIm.data();
+    // a(k) = x(k) e^(-i theta(k)), zero beyond n.
     for (size_t k = 0; k < n; ++k) {
-        aRe[k] = real[k] * cosTable[k] + imag[k] * sinTable[k];
-        aIm[k] = -real[k] * sinTable[k] + imag[k] * cosTable[k];
+        aRe[k] = real[k] * work.chirpCos[k] + imag[k] * work.chirpSin[k];
+        aIm[k] = -real[k] * work.chirpSin[k] + imag[k] * work.chirpCos[k];
     }
-    bRe[0] = cosTable[0];
-    bIm[0] = sinTable[0];
-    for (size_t k = 1; k < n; ++k) {
-        bRe[k] = bRe[m - k] = cosTable[k];
-        bIm[k] = bIm[m - k] = sinTable[k];
+    std::fill(aRe + n, aRe + m, 0.0);
+    std::fill(aIm + n, aIm + m, 0.0);
+    work.plan.forward(aRe, aIm, aRe, aIm, work.tmpRe.data(), work.tmpIm.data());
+    // Multiplied by the kernel's transform (already divided by m) and transformed back with the
+    // swapped call: the cyclic convolution of a and b.
+    for (size_t k = 0; k < m; ++k) {
+        const double re = aRe[k] * work.kernelRe[k] - aIm[k] * work.kernelIm[k];
+        aIm[k] = aIm[k] * work.kernelRe[k] + aRe[k] * work.kernelIm[k];
+        aRe[k] = re;
     }
-    std::vector<double> cRe(m), cIm(m);
-    convolveInPlace(aRe, aIm, bRe, bIm, cRe, cIm);
+    work.plan.forward(aIm, aRe, aIm, aRe, work.tmpIm.data(), work.tmpRe.data());
     for (size_t k = 0; k < n; ++k) {
-        real[k] = cRe[k] * cosTable[k] + cIm[k] * sinTable[k];
-        imag[k] = -cRe[k] * sinTable[k] + cIm[k] * cosTable[k];
+        real[k] = aRe[k] * work.chirpCos[k] + aIm[k] * work.chirpSin[k];
+        imag[k] = -aRe[k] * work.chirpSin[k] + aIm[k] * work.chirpCos[k];
     }
 }
 
@@ -231,13 +254,191 @@ void bandLimit(std::span<const float> source, size_t cutoff, std::span<float> de
         destination[k] = narrow(re[k] * scale);
 }
 
-BandTableBuilder::BandTableBuilder()
-    : bitReverse_(kBandTableLength), spectrumReal_(kBandTableLength), spectrumImag_(kBandTableLength),
-      real_(kBandTableLength), imag_(kBandTableLength) {
-    makeTwiddles(kBandTableLength, cosTable_, sinTable_);
-    const int bits = std::countr_zero(kBandTableLength);
+namespace {
+
+constexpr size_t kHalf = kBandTableLength / 2;
+// Tables with at most this many harmonics (DC included) are summed directly: cheaper than a
+// transform for so few terms.
+constexpr size_t kDirectCutoff = 4;
+
+#if PQ_SIMD_SSE2
+// Two doubles narrowed to single precision with saturation; NaN stays NaN (min and max return
+// their second operand when it is NaN).
+inline __m128 narrowPair(const double* p) {
+    const __m128d lo = _mm_set1_pd(-static_cast<double>(std::numeric_limits<float>::max()));
+    const __m128d hi = _mm_set1_pd(static_cast<double>(std::numeric_limits<float>::max()));
+    return _mm_cvtpd_ps(_mm_max_pd(lo, _mm_min_pd(hi, _mm_loadu_pd(p))));
+}
+#endif
+
+// A table's samples narrowed: table[i] = narrow(in[i]).
+void narrowTable(const double* in, BandTable& table) {
+#if PQ_SIMD_SSE2
+    static_assert(kBandTableLength % 4 == 0);
+    for (size_t i = 0; i < kBandTableLength; i += 4)
+        _mm_storeu_ps(table.data() + i, _mm_movelh_ps(narrowPair(in + i), narrowPair(in + i + 2)));
+#else
     for (size_t i = 0; i < kBandTableLength; ++i)
-        bitReverse_[i] = static_cast<uint32_t>(reverseBits(i, bits));
+        table[i] = narrow(in[i]);
+#endif
+}
+
+// The same from the even and the odd samples: table[2n] = narrow(even[n]),
+// table[2n + 1] = narrow(odd[n]).
+void narrowTableInterleaved(const double* even, const double* odd, BandTable& table) {
+#if PQ_SIMD_SSE2
+    for (size_t n = 0; n < kHalf; n += 2)
+        _mm_storeu_ps(table.data() + 2 * n, _mm_unpacklo_ps(narrowPair(even + n), narrowPair(odd + n)));
+#else
+    for (size_t n = 0; n < kHalf; ++n) {
+        table[2 * n] = narrow(even[n]);
+        table[2 * n + 1] = narrow(odd[n]);
+    }
+#endif
+}
+
+} // namespace
+
+BandTableBuilder::BandTableBuilder(dft::Vectors vectors)
+    : half_(kHalf, vectors), spectrumRe_(kHalf), spectrumIm_(kHalf), re_(kHalf), im_(kHalf), outRe_(kHalf),
+      outIm_(kHalf), tmpRe_(kHalf), tmpIm_(kHalf), sum_(kBandTableLength) {
+    dft::unitCircle(kBandTableLength, cos_, sin_);
+}
+
+// The spectrum X[k], k < 1024, of the 2048 real samples: z[n] = x[2n] + i x[2n + 1] is
+// transformed with 1024 points, and the transforms of the even and odd samples are split
+// from it: E[k] = (Z[k] + conj Z[1024 - k]) / 2, O[k] = (Z[k] - conj Z[1024 - k]) / 2i,
+// X[k] = E[k] + e^(-2 pi i k / 2048) O[k].
+void BandTableBuilder::forwardReal(const BandTable& source) {
+    zeroFrom_ = zeroTo_ = 0; // re_ and im_ are filled from the source
+    for (size_t n = 0; n < kHalf; ++n) {
+        re_[n] = source[2 * n];
+        im_[n] = source[2 * n + 1];
+    }
+    half_.forward(re_.data(), im_.data(), outRe_.data(), outIm_.data(), tmpRe_.data(), tmpIm_.data());
+    constexpr double scale = 1.0 / static_cast<double>(kBandTableLength);
+    for (size_t k = 0; k < kHalf; ++k) {
+        const size_t mirror = (kHalf - k) % kHalf;
+        const double zr = outRe_[k], zi = outIm_[k], cr = outRe_[mirror], ci = -outIm_[mirror];
+        const double er = 0.5 * (zr + cr), ei = 0.5 * (zi + ci);
+        const double or_ = 0.5 * (zi - ci), oi = -0.5 * (zr - cr);
+        const double wr = cos_[k], wi = -sin_[k];
+        spectrumRe_[k] = (er + (or_ * wr - oi * wi)) * scale;
+        spectrumIm_[k] = (ei + (or_ * wi + oi * wr)) * scale;
+    }
+}
+
+// The table keeps bins 0 .. cutoff - 1 of the one-sided spectrum, and its samples are the real
+// part of their inverse: the inverse of the Hermitian spectrum Y[0] = X[0], Y[k] = X[k] / 2
+// and Y[2048 - k] = conj X[k] / 2 for 0 < k < cutoff. That real inverse is one 1024-point
+// transform: z = IDFT(A + iB) with A[k] = Y[k] + conj Y[1024 - k] and
+// B[k] = (Y[k] - conj Y[1024 - k]) e^(2 pi i k / 2048) gives x[2n] = Re z[n], x[2n+1] = Im z[n].
+namespace {
+
+// Bins k .. k + width - 1 of the merged sequence from a = Y[k] = X[k] / 2 (when Low) and
+// b = Y[1024 - k] (when High), stored swapped: re gets Im(A + iB) = Im A + Re B, im gets
+// Re(A + iB) = Re A - Im B, with A = Y[k] + conj Y[1024 - k] and
+// B = (Y[k] - conj Y[1024 - k]) e^(2 pi i k / 2048).
+template <class V, bool Low, bool High>
+inline void mergeAt(size_t k, const double* xr, const double* xi, const double* c, const double* s,
+                    double* re, double* im) {
+    const V half = V::splat(0.5), zero = V::splat(0.0);
+    V ar = zero, ai = zero, br = zero, bi = zero;
+    if constexpr (Low) {
+        ar = V::load(xr + k) * half;
+        ai = V::load(xi + k) * half;
+    }
+    if constexpr (High) {
+        const size_t mirror = kHalf - k - (V::width - 1);
+        br = reversed(V::load(xr + mirror)) * half;
+        bi = reversed(V::load(xi + mirror)) * half;
+    }
+    const V sr = ar + br, si = ai - bi; // Y[k] + conj Y[1024 - k]
+    const V dr = ar - br, di = ai + bi; // Y[k] - conj Y[1024 - k]
+    const V wr = V::load(c + k), wi = V::load(s + k);
+    (si + (dr * wr - di * wi)).store(re + k);
+    (sr - (dr * wi + di * wr)).store(im + k);
+}
+
+template <bool Low, bool High>
+void mergeRange(size_t from, size_t to, const double* xr, const double* xi, const double* c, const double* s,
+                double* re, double* im) {
+    size_t k = from;
+    for (; k + V2::width <= to; k += V2::width)
+        mergeAt<V2, Low, High>(k, xr, xi, c, s, re, im);
+    for (; k < to; ++k)
+        mergeAt<V1, Low, High>(k, xr, xi, c, s, re, im);
+}
+
+// sum[i] = X[0] + sum over 0 < k < C of Re(X[k] z^k), z = e^(2 pi i i / 2048), by Horner's
+// rule on z.
+template <size_t C, class V>
+inline void synthesiseAt(size_t i, const double* xr, const double* xi, const double* c, const double* s,
+                         double* sum) {
+    const V zr = V::load(c + i), zi = V::load(s + i);
+    V pr = V::splat(xr[C - 1]), pi = V::splat(xi[C - 1]);
+    for (size_t k = C - 1; k-- > 1;) {
+        const V r = pr * zr - pi * zi + V::splat(xr[k]);
+        pi = pr * zi + pi * zr + V::splat(xi[k]);
+        pr = r;
+    }
+    (pr * zr - pi * zi + V::splat(xr[0])).store(sum + i);
+}
+
+template <size_t C>
+void synthesiseAll(const double* xr, const double* xi, const double* c, const double* s, double* sum) {
+    size_t i = 0;
+    for (; i + V2::width <= kBandTableLength; i += V2::width)
+        synthesiseAt<C, V2>(i, xr, xi, c, s, sum);
+    for (; i < kBandTableLength; ++i)
+        synthesiseAt<C, V1>(i, xr, xi, c, s, sum);
+}
+
+} // namespace
+
+void BandTableBuilder::inverseReal(size_t cutoff, BandTable& table) {
+    const double* xr = spectrumRe_.data();
+    const double* xi = spectrumIm_.data();
+    const double* c = cos_.data();
+    const double* s = sin_.data();
+    // Bin 0: Y[0] = X[0], which is real; Y[1024] is above every cut-off.
+    re_[0] = 0.0 + (xr[0] * c[0] - 0.0 * s[0]);
+    im_[0] = xr[0] - (xr[0] * s[0] + 0.0 * c[0]);
+    if (cutoff >= kHalf) {
+        zeroFrom_ = zeroTo_ = 0;
+        mergeRange<true, true>(1, kHalf, xr, xi, c, s, re_.data(), im_.data());
+    } else {
+        // Below the cut-off only Y[k] is there, from 1024 - cut-off on only Y[1024 - k].
+        mergeRange<true, false>(1, cutoff, xr, xi, c, s, re_.data(), im_.data());
+        // Bins cutoff .. 1024 - cutoff are zero. Tables come with falling cut-offs, so only the
+        // part not cleared for the table before needs clearing.
+        const size_t mirrored = kHalf - cutoff + 1;
+        auto clear = [&](size_t from, size_t to) {
+            std::fill(re_.begin() + std::ptrdiff_t(from), re_.begin() + std::ptrdiff_t(to), 0.0);
+            std::fill(im_.begin() + std::ptrdiff_t(from), im_.begin() + std::ptrdiff_t(to), 0.0);
+        };
+        if (zeroFrom_ < zeroTo_ && cutoff <= zeroFrom_ && zeroTo_ <= mirrored) {
+            clear(cutoff, zeroFrom_);
+            clear(zeroTo_, mirrored);
+        } else {
+            clear(cutoff, mirrored);
+        }
+        zeroFrom_ = cutoff;
+        zeroTo_ = mirrored;
+        mergeRange<false, true>(mirrored, kHalf, xr, xi, c, s, re_.data(), im_.data());
+    }
+    // Swapped in and out: outIm_ receives the real parts, outRe_ the imaginary parts.
+    half_.forward(re_.data(), im_.data(), outRe_.data(), outIm_.data(), tmpRe_.data(), tmpIm_.data());
+    narrowTableInterleaved(outIm_.data(), outRe_.data(), table);
+}
+
+void BandTableBuilder::synthesise(size_t cutoff, BandTable& table) {
+    static_assert(kDirectCutoff == 4, "the cut-offs summed directly are 2 and 4");
+    if (cutoff == 2)
+        synthesiseAll<2>(spectrumRe_.data(), spectrumIm_.data(), cos_.data(), sin_.data(), sum_.data());
+    else
+        synthesiseAll<4>(spectrumRe_.data(), spectrumIm_.data(), cos_.data(), sin_.data(), sum_.data());
+    narrowTable(sum_.data(), table);
 }
 
 void BandTableBuilder::build(std::span<float> wave, BandTables& tables, BandTableStyle style) {
@@ -255,29 +456,15 @@ void BandTableBuilder::build(std::span<float> wave, BandTables& tables, BandTabl
     }
 
     // One forward transform of the extended wave serves all ten tables; each table is the
-    // inverse of the spectrum cut at its bin, exactly as a separate forward transform of the
-    // same source would give.
-    for (size_t k = 0; k < n; ++k) {
-        spectrumReal_[bitReverse_[k]] = extended[k];
-        spectrumImag_[k] = 0.0;
-    }
-    butterflies(spectrumReal_.data(), spectrumImag_.data(), n, cosTable_.data(), sinTable_.data());
-
-    constexpr double scale = 1.0 / static_cast<double>(n);
+    // inverse of the spectrum cut at its bin, as a separate forward transform of the same
+    // source would give.
+    forwardReal(extended);
     for (size_t j = style.limitTable0 ? 0 : 1; j < kBandCount; ++j) {
         const size_t cutoff = bandCutoff(j);
-        // The inverse is the forward transform with real and imaginary parts exchanged; the
-        // bins are placed straight into bit-reversed order.
-        std::fill(real_.begin(), real_.end(), 0.0);
-        std::fill(imag_.begin(), imag_.end(), 0.0);
-        for (size_t k = 0; k < cutoff; ++k) {
-            real_[bitReverse_[k]] = spectrumReal_[k];
-            imag_[bitReverse_[k]] = spectrumImag_[k];
-        }
-        butterflies(imag_.data(), real_.data(), n, cosTable_.data(), sinTable_.data());
-        BandTable& table = tables[j];
-        for (size_t k = 0; k < n; ++k)
-            table[k] = narrow(real_[k] * scale);
+        if (cutoff <= kDirectCutoff)
+            synthesise(cutoff, tables[j]);
+        else
+            inverseReal(cutoff, tables[j]);
     }
 }
 

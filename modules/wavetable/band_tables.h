@@ -15,6 +15,8 @@
 #include <stdexcept>
 #include <vector>
 
+#include "modules/wavetable/dft.h"
+
 namespace pq {
 
 // Raised by the transforms; carries only its text ("Mismatched lengths", "Length is not a
@@ -24,10 +26,12 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Forward DFT X[k] = sum x[n] e^(-2 pi i n k / L), no scaling; radix-2 for powers of two,
-// chirp-z otherwise. Length 0 does nothing.
+// Forward DFT X[k] = sum x[n] e^(-2 pi i n k / L), no scaling; a mixed-radix transform for
+// lengths whose factors are 2, 3 and 5, chirp-z otherwise. Length 0 does nothing. Twiddle and
+// chirp tables are kept per thread for the last few lengths used, so repeated calls on the
+// same length only transform. [any thread; allocates on a length it has not kept]
 void computeDft(std::span<double> real, std::span<double> imag);
-// Iterative decimation-in-time transform; the length must be a power of two.
+// The same; the length must be a power of two.
 void computeDftRadix2(std::span<double> real, std::span<double> imag);
 // Bluestein's chirp-z transform, any length.
 void computeDftChirp(std::span<double> real, std::span<double> imag);
@@ -70,19 +74,33 @@ struct BandTableStyle {
     bool limitTable0 = true;
 };
 
-// Turns a wave into ten band tables without allocating: the 2048-point twiddles and the
-// working sequences are kept, and the wave's spectrum is computed once for all ten tables.
+// Turns a wave into ten band tables without allocating: everything it needs is made by the
+// constructor. The wave's spectrum comes from one real transform of the 2048 samples (a
+// 1024-point complex transform and a split step) and serves all ten tables; each table is a
+// real inverse of that spectrum cut at its bin (a 1024-point transform after a merge step), or,
+// for the few lowest harmonics, a direct sum of them.
 class BandTableBuilder {
 public:
-    BandTableBuilder();
+    explicit BandTableBuilder(dft::Vectors vectors = dft::Vectors::Best);
     // `wave` (at least one sample) may be changed in place by the conditioning. Powers of two
     // up to 2048 are extended by doubling, other lengths resampled cyclically to 2048.
+    // [audio thread: no allocation]
     void build(std::span<float> wave, BandTables& tables, BandTableStyle style = {});
 
 private:
-    std::vector<double> cosTable_, sinTable_;
-    std::vector<uint32_t> bitReverse_;
-    std::vector<double> spectrumReal_, spectrumImag_, real_, imag_;
+    void forwardReal(const BandTable& source);
+    void inverseReal(size_t cutoff, BandTable& table);
+    void synthesise(size_t cutoff, BandTable& table);
+
+    dft::Plan half_; // 1024 points
+    // cos and sin of 2 pi k / 2048.
+    std::vector<double> cos_, sin_;
+    // Bins 0 .. 1023 of the source, scaled by 1 / 2048.
+    std::vector<double> spectrumRe_, spectrumIm_;
+    std::vector<double> re_, im_, outRe_, outIm_, tmpRe_, tmpIm_; // 1024 each
+    std::vector<double> sum_;                                     // 2048
+    // re_ and im_ hold zeros from zeroFrom_ up to zeroTo_ (none when equal).
+    size_t zeroFrom_ = 0, zeroTo_ = 0;
 };
 
 // The ten tables of one wave, as the all-module oscillator builds them. Allocates a builder.
