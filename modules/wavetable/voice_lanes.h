@@ -150,10 +150,10 @@ private:
     template <bool Warp>
     __m128 readGroup(VoiceLanes& lanes, int32_t at, const float* table, const Warped& shape) const {
         float* phase = lanes.phase.data() + at;
-        // The phase step; a wrapped phase loses its integer part (exact: phases stay below 2^31).
+        // The phase step; the phase loses its integer part, which is 0 unless it has reached 1
+        // (exact: phases stay below 2^31).
         __m128 p = _mm_add_ps(_mm_load_ps(phase), _mm_load_ps(lanes.increment.data() + at));
-        const __m128 wraps = _mm_cmpge_ps(p, one_);
-        p = _mm_sub_ps(p, _mm_and_ps(wraps, _mm_cvtepi32_ps(_mm_cvttps_epi32(p))));
+        p = _mm_sub_ps(p, _mm_cvtepi32_ps(_mm_cvttps_epi32(p)));
         _mm_store_ps(phase, p);
 
         __m128 w = p;
@@ -210,8 +210,7 @@ private:
         const __m256 one = _mm256_set1_ps(1.0f);
         float* phase = lanes.phase.data();
         __m256 p = _mm256_add_ps(_mm256_load_ps(phase), _mm256_load_ps(lanes.increment.data()));
-        const __m256 wraps = _mm256_cmp_ps(p, one, _CMP_GE_OQ);
-        p = _mm256_sub_ps(p, _mm256_and_ps(wraps, _mm256_cvtepi32_ps(_mm256_cvttps_epi32(p))));
+        p = _mm256_sub_ps(p, _mm256_cvtepi32_ps(_mm256_cvttps_epi32(p)));
         _mm256_store_ps(phase, p);
 
         __m256 w = p;
