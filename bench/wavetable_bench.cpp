@@ -3,8 +3,9 @@
 //   - F, one 2048-point complex double forward transform by FFTW (when pkg-config finds it;
 //     the benchmark only, nothing of the pack links it): ten band tables of a new wave, and
 //     computeDft at 2048 and 1000 points;
-//   - the minimal voice loop (a phase step and one interpolated read per voice): ArrayOsc in
-//     Mix with 7 + 7 voices, per voice-sample;
+//   - the minimal voice loop (a phase step and one interpolated read per voice, one voice
+//     after another, at the baseline flags): ArrayOsc in Mix with 7 + 7 voices, per
+//     voice-sample, in AVX2 lanes where the processor has them and held to the SSE2 lanes;
 //   - the bare one-multiply recursion of a curved segment: Envelope3 during a long attack.
 // Ratios are taken on CPU time, from the medians when the run has repetitions
 // (--benchmark_repetitions=N), so that other work on a shared machine weighs less.
@@ -54,6 +55,8 @@ void oscillatorMix(benchmark::State& state) {
     for (const pq::PinDescription& pin : ArrayOsc::kPins)
         if (pin.datatype == gmpi::kDatatypeAudio) osc->addAudioPin(pin.id);
     osc->open();
+    // Argument 1: the voices held to the four-voice SSE2 lanes of the x86-64 baseline.
+    pqtest::moduleOf<ArrayOsc>(*osc).setWideLanes(state.range(0) == 0);
     auto fill = [&](int32_t pin, float v) { std::fill_n(osc->buffer(pin), kBlock, v); };
     fill(ArrayOsc::kPitch, 0.45f);
     fill(ArrayOsc::kMorph, 0.4f); // Mix
@@ -292,7 +295,7 @@ private:
 } // namespace
 
 BENCHMARK(minimalVoiceLoop);
-BENCHMARK(oscillatorMix);
+BENCHMARK(oscillatorMix)->ArgName("baseline")->Arg(0)->Arg(1);
 BENCHMARK(plainDftBench)->Arg(2048)->Arg(1000);
 BENCHMARK(computeDftBench)->Arg(2048)->Arg(1000);
 BENCHMARK(baselineDftBench)->Arg(2048)->Arg(1000);
@@ -341,7 +344,12 @@ int main(int argc, char** argv) {
     ratio("band tables / computeDft 2048", tables, "computeDftBench/2048", 0.0);
     ratio("computeDft 2048 / plain O(n^2) DFT 2048", "computeDftBench/2048", "plainDftBench/2048", 0.0);
     ratio("computeDft 1000 / plain O(n^2) DFT 1000", "computeDftBench/1000", "plainDftBench/1000", 0.0);
-    ratio("ArrayOsc Mix 7+7 voices / minimal voice loop", "oscillatorMix", "minimalVoiceLoop", 0.7);
+    std::printf("Oscillator voices in eight-voice AVX2 lanes where the processor has them: %s\n",
+                pq::wideVoiceLanesAvailable() ? "yes" : "no");
+    ratio("ArrayOsc Mix 7+7 voices / minimal voice loop", "oscillatorMix/baseline:0", "minimalVoiceLoop",
+          0.7);
+    ratio("  the same in the SSE2 baseline's four-voice lanes", "oscillatorMix/baseline:1",
+          "minimalVoiceLoop", 0.7);
     ratio("Envelope3 attack / bare recursion, per sample", "envelopeAttack", "bareRecursion", 1.25);
     benchmark::Shutdown();
     return 0;

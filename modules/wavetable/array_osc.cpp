@@ -5,6 +5,7 @@
 
 #include "modules/wavetable/conversions.h"
 #include "modules/wavetable/table_reading.h"
+#include "modules/wavetable/voice_lanes.h"
 #include "modules/wavetable/wave_blob.h"
 #include "runtime/audio/edition.h"
 
@@ -47,23 +48,42 @@ float computedFrequency(float x) {
     return kLowestFrequency * std::exp(kTenLn2 * pq::clampOrLow(x, -20.0f, 12.0f));
 }
 
-template <class Routine> MpBase::SubProcess asRoutine(Routine routine) {
-    return static_cast<MpBase::SubProcess>(routine);
-}
-
-// The variant of a routine for the warp and level settings.
-using Routine = void (ArrayOsc::*)(int32_t, int32_t);
-template <Routine Plain, Routine Levelled, Routine Warped, Routine WarpedLevelled>
-MpBase::SubProcess pick(bool warp, bool level) {
-    if (warp) return asRoutine(level ? WarpedLevelled : Warped);
-    return asRoutine(level ? Levelled : Plain);
-}
-
 } // namespace
 
-MpBase::SubProcess ArrayOsc::mixRoutine(bool warp, bool level) {
-    return pick<&ArrayOsc::subProcessMix<false, false>, &ArrayOsc::subProcessMix<false, true>,
-                &ArrayOsc::subProcessMix<true, false>, &ArrayOsc::subProcessMix<true, true>>(warp, level);
+// The routine for what is played and the warp and level settings, in the lanes in use.
+MpBase::SubProcess ArrayOsc::routine(Playing playing, bool warp, bool level) const {
+    using R = void (ArrayOsc::*)(int32_t, int32_t);
+    using Table = std::array<R, 4>; // by warp * 2 + level
+    static constexpr Table kMix = {
+        &ArrayOsc::subProcessMix<false, false>, &ArrayOsc::subProcessMix<false, true>,
+        &ArrayOsc::subProcessMix<true, false>, &ArrayOsc::subProcessMix<true, true>};
+    static constexpr Table kA = {
+        &ArrayOsc::subProcessSingle<false, false, true>, &ArrayOsc::subProcessSingle<false, true, true>,
+        &ArrayOsc::subProcessSingle<true, false, true>, &ArrayOsc::subProcessSingle<true, true, true>};
+    static constexpr Table kB = {
+        &ArrayOsc::subProcessSingle<false, false, false>, &ArrayOsc::subProcessSingle<false, true, false>,
+        &ArrayOsc::subProcessSingle<true, false, false>, &ArrayOsc::subProcessSingle<true, true, false>};
+#if PQ_VOICE_LANES_WIDE
+    static constexpr Table kMixWide = {
+        &ArrayOsc::subProcessMixWide<false, false>, &ArrayOsc::subProcessMixWide<false, true>,
+        &ArrayOsc::subProcessMixWide<true, false>, &ArrayOsc::subProcessMixWide<true, true>};
+    static constexpr Table kAWide = {&ArrayOsc::subProcessSingleWide<false, false, true>,
+                                     &ArrayOsc::subProcessSingleWide<false, true, true>,
+                                     &ArrayOsc::subProcessSingleWide<true, false, true>,
+                                     &ArrayOsc::subProcessSingleWide<true, true, true>};
+    static constexpr Table kBWide = {&ArrayOsc::subProcessSingleWide<false, false, false>,
+                                     &ArrayOsc::subProcessSingleWide<false, true, false>,
+                                     &ArrayOsc::subProcessSingleWide<true, false, false>,
+                                     &ArrayOsc::subProcessSingleWide<true, true, false>};
+    const bool wide = wideLanes_;
+#else
+    const Table &kMixWide = kMix, &kAWide = kA, &kBWide = kB;
+    const bool wide = false;
+#endif
+    const Table& table = playing == Playing::kAOnly   ? (wide ? kAWide : kA)
+                         : playing == Playing::kBOnly ? (wide ? kBWide : kB)
+                                                      : (wide ? kMixWide : kMix);
+    return static_cast<SubProcess>(table[size_t(warp) * 2 + size_t(level)]);
 }
 
 ArrayOsc::ArrayOsc() {
@@ -78,7 +98,8 @@ ArrayOsc::ArrayOsc() {
     for (Wave* wave : {&waveA_, &waveB_}) {
         pq::fillDefaultBandTables(wave->tables);
         for (int32_t v = 0; v < kMaxVoices; ++v)
-            wave->phase[size_t(v)] = 0.05f * static_cast<float>(v);
+            wave->lanes.phase[size_t(v)] = 0.05f * static_cast<float>(v);
+        wave->lanes.play(wave->voices, wave->increment.data());
     }
     for (int32_t k = 0; k < kMaxVoices; ++k)
         voiceGain_[size_t(k)] = 1.0f / std::sqrt(static_cast<float>(k + 1));
@@ -109,7 +130,7 @@ int32_t ArrayOsc::open() {
         pitchTable_ = ownPitchTable_.data();
     }
 
-    setSubProcessRoutine(mixRoutine(warpModePin.getValue() == 1, levelModePin.getValue() == 1));
+    setSubProcessRoutine(routine(Playing::kMix, warpModePin.getValue() == 1, levelModePin.getValue() == 1));
     return gmpi::kMpOk;
 }
 
@@ -139,29 +160,18 @@ void ArrayOsc::onSetPins() {
     waveA_.voices = waveA_.code + 1;
     waveB_.code = std::clamp(voicesBPin.getValue(), -1, kMaxVoices - 1);
     waveB_.voices = waveB_.code + 1;
+    waveA_.lanes.play(waveA_.voices, waveA_.increment.data());
+    waveB_.lanes.play(waveB_.voices, waveB_.increment.data());
 
-    enum { kMix, kAOnly, kBOnly } choice = kMix;
+    Playing playing = Playing::kMix;
     if (!morphPin.isStreaming()) {
         const float m = morphPin.getValue();
         if (m <= 0.0f)
-            choice = kAOnly;
+            playing = Playing::kAOnly;
         else if (m >= 1.0f)
-            choice = kBOnly;
+            playing = Playing::kBOnly;
     }
-    const bool warp = warpModePin.getValue() == 1;
-    const bool level = levelModePin.getValue() == 1;
-    if (choice == kAOnly)
-        setSubProcessRoutine(
-            pick<&ArrayOsc::subProcessAOnly<false, false>, &ArrayOsc::subProcessAOnly<false, true>,
-                 &ArrayOsc::subProcessAOnly<true, false>, &ArrayOsc::subProcessAOnly<true, true>>(warp,
-                                                                                                  level));
-    else if (choice == kBOnly)
-        setSubProcessRoutine(
-            pick<&ArrayOsc::subProcessBOnly<false, false>, &ArrayOsc::subProcessBOnly<false, true>,
-                 &ArrayOsc::subProcessBOnly<true, false>, &ArrayOsc::subProcessBOnly<true, true>>(warp,
-                                                                                                  level));
-    else
-        setSubProcessRoutine(mixRoutine(warp, level));
+    setSubProcessRoutine(routine(playing, warpModePin.getValue() == 1, levelModePin.getValue() == 1));
 }
 
 void ArrayOsc::setVoices(Wave& wave, float spread, float pitch) {
@@ -188,6 +198,7 @@ void ArrayOsc::setVoices(Wave& wave, float spread, float pitch) {
         }
         wave.frequency[size_t(v)] = frequency;
         wave.increment[size_t(v)] = frequency * inverseSampleRate_;
+        wave.lanes.setIncrement(v, wave.increment[size_t(v)]);
     }
 }
 
@@ -206,7 +217,7 @@ ArrayOsc::Inputs ArrayOsc::inputsAt(int32_t offset) {
             signalOutPin.getBuffer() + offset};
 }
 
-template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, int32_t count) {
+template <bool Warp, bool Level, class Lanes> inline void ArrayOsc::mixLoop(int32_t offset, int32_t count) {
     const Inputs in = inputsAt(offset);
     const float* morph = morphPin.getBuffer() + offset;
     const float* spreadA = spreadAPin.getBuffer() + offset;
@@ -216,6 +227,7 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, in
     const float voicesB = static_cast<float>(waveB_.voices);
     const float gainA = voiceGain_[size_t(std::max(waveA_.code, 0))];
     const float gainB = voiceGain_[size_t(std::max(waveB_.code, 0))];
+    const Lanes lanes;
     for (int32_t n = 0; n < count; ++n) {
         const float d = pq::clampOrLow(morph[n], 0.0f, 1.0f);
         const float c = Level ? in.level[n] : 1.0f;
@@ -223,8 +235,8 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, in
         if constexpr (Warp) shape = pq::warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
 
         if (in.sync[n] >= 1.0f && !syncLatch_) {
-            std::fill_n(waveA_.phase.begin(), waveA_.voices, 0.0f);
-            std::fill_n(waveB_.phase.begin(), waveB_.voices, 0.0f);
+            std::fill_n(waveA_.lanes.phase.begin(), waveA_.voices, 0.0f);
+            std::fill_n(waveB_.lanes.phase.begin(), waveB_.voices, 0.0f);
             syncLatch_ = true;
         } else if (in.sync[n] < 1.0f) {
             syncLatch_ = false;
@@ -240,27 +252,20 @@ template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, in
             setVoices(waveB_, spreadB[n], pB);
         }
 
-        const float sumA = pq::playVoices<Warp>(waveA_.phase.data(), waveA_.increment.data(), waveA_.voices,
-                                                waveA_.tables[size_t(waveA_.tableIndex)].data(), shape);
-        const float sumB = pq::playVoices<Warp>(waveB_.phase.data(), waveB_.increment.data(), waveB_.voices,
-                                                waveB_.tables[size_t(waveB_.tableIndex)].data(), shape);
+        float sumA, sumB;
+        lanes.template playPair<Warp>(waveA_.lanes, waveA_.tables[size_t(waveA_.tableIndex)].data(),
+                                      waveB_.lanes, waveB_.tables[size_t(waveB_.tableIndex)].data(), shape,
+                                      sumA, sumB);
         const float k = (sumA * gainA * (1.0f - d) + sumB * gainB * d) * c;
         in.out[n] = pq::ringFactor(in.ring[n], in.ringDepth[n]) * k;
     }
 }
 
-template <bool Warp, bool Level> void ArrayOsc::subProcessAOnly(int32_t offset, int32_t count) {
-    subProcessSingle<Warp, Level, true>(offset, count);
-}
-
-template <bool Warp, bool Level> void ArrayOsc::subProcessBOnly(int32_t offset, int32_t count) {
-    subProcessSingle<Warp, Level, false>(offset, count);
-}
-
 // One wave without the crossfade; the other wave's phases stand still. The two differ in
 // when the sync latch clears (A: Sync at or below 0, B: below 1) and in the order of the
 // final product.
-template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32_t offset, int32_t count) {
+template <bool Warp, bool Level, bool IsA, class Lanes>
+inline void ArrayOsc::singleLoop(int32_t offset, int32_t count) {
     Wave& wave = IsA ? waveA_ : waveB_;
     const float waveOffset = IsA ? offsetA_ : offsetB_;
     const Inputs in = inputsAt(offset);
@@ -268,13 +273,14 @@ template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32
 
     const float voices = static_cast<float>(wave.voices);
     const float gain = voiceGain_[size_t(std::max(wave.code, 0))];
+    const Lanes lanes;
     for (int32_t n = 0; n < count; ++n) {
         const float c = Level ? in.level[n] : 1.0f;
         pq::WarpShape shape;
         if constexpr (Warp) shape = pq::warpShape(in.warp[n], in.warpMod[n], in.warpModDepth[n]);
 
         if (in.sync[n] >= 1.0f && !syncLatch_) {
-            std::fill_n(wave.phase.begin(), wave.voices, 0.0f);
+            std::fill_n(wave.lanes.phase.begin(), wave.voices, 0.0f);
             syncLatch_ = true;
         } else if (IsA ? in.sync[n] <= 0.0f : in.sync[n] < 1.0f) {
             syncLatch_ = false;
@@ -288,9 +294,27 @@ template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32
             changeMemory2_ = s2;
         }
 
-        const float sum = pq::playVoices<Warp>(wave.phase.data(), wave.increment.data(), wave.voices,
-                                               wave.tables[size_t(wave.tableIndex)].data(), shape);
+        const float sum =
+            lanes.template play<Warp>(wave.lanes, wave.tables[size_t(wave.tableIndex)].data(), shape);
         const float r = pq::ringFactor(in.ring[n], in.ringDepth[n]);
         in.out[n] = IsA ? gain * r * (c * sum) : gain * r * (sum * c);
     }
 }
+
+template <bool Warp, bool Level> void ArrayOsc::subProcessMix(int32_t offset, int32_t count) {
+    mixLoop<Warp, Level, pq::VoiceLaneReader>(offset, count);
+}
+template <bool Warp, bool Level, bool IsA> void ArrayOsc::subProcessSingle(int32_t offset, int32_t count) {
+    singleLoop<Warp, Level, IsA, pq::VoiceLaneReader>(offset, count);
+}
+
+#if PQ_VOICE_LANES_WIDE
+// The same loops built for AVX2 as a whole, the lanes eight voices wide.
+template <bool Warp, bool Level> void ArrayOsc::subProcessMixWide(int32_t offset, int32_t count) {
+    mixLoop<Warp, Level, pq::WideVoiceLaneReader>(offset, count);
+}
+template <bool Warp, bool Level, bool IsA>
+void ArrayOsc::subProcessSingleWide(int32_t offset, int32_t count) {
+    singleLoop<Warp, Level, IsA, pq::WideVoiceLaneReader>(offset, count);
+}
+#endif

@@ -5,15 +5,16 @@
 // sync, phase warp, level and ring modulation.
 //
 // Block routines: Mix, A Only and B Only, each instantiated per warp and level setting so
-// that no sample loop tests a mode. Voice frequencies are recomputed only when a change
-// detector fires; band tables are rebuilt in onSetPins without allocating for waves of
-// typical length.
+// that no sample loop tests a mode; the voices are read in SIMD lanes (voice_lanes.h). Voice frequencies are
+// recomputed only when a change detector fires; band tables are rebuilt in onSetPins without allocating for
+// waves of typical length.
 #pragma once
 
 #include <array>
 #include <vector>
 
 #include "modules/wavetable/band_tables.h"
+#include "modules/wavetable/voice_lanes.h"
 #include "runtime/audio/mp_pins.h"
 #include "runtime/pin_table.h"
 
@@ -84,21 +85,32 @@ public:
     // Entry i of the shared pitch table: 13.75 Hz raised by i cents.
     static void fillPitchTable(float* table);
 
+    // Whether the voices are read in eight-voice AVX2 lanes; on by default where the processor
+    // has AVX2. Turning it off (benchmarks, tests) holds them to the four-voice baseline lanes
+    // from the next onSetPins on.
+    bool wideLanes() const { return wideLanes_; }
+    void setWideLanes(bool on) { wideLanes_ = on && pq::wideVoiceLanesAvailable(); }
+
 private:
     struct Wave {
         pq::BandTables tables;
-        std::array<float, kMaxVoices> phase{};
+        pq::VoiceLanes lanes; // phases, and the increments of the voices in play
         std::array<float, kMaxVoices> frequency{};
-        std::array<float, kMaxVoices> increment{}; // frequency / sample rate
+        std::array<float, kMaxVoices> increment{}; // frequency / sample rate, also of voices not in play
         int32_t tableIndex = 0;
         int32_t code = 0; // voice code, -1 (silent) .. 6
         int32_t voices = 1;
     };
 
+    // The routines' sample loops, over the voice lanes read by `Lanes`; built once for the
+    // baseline lanes and, where the processor has them, once more for AVX2 lanes.
+    template <bool Warp, bool Level, class Lanes> void mixLoop(int32_t offset, int32_t count);
+    template <bool Warp, bool Level, bool IsA, class Lanes> void singleLoop(int32_t offset, int32_t count);
     template <bool Warp, bool Level> void subProcessMix(int32_t offset, int32_t count);
-    template <bool Warp, bool Level> void subProcessAOnly(int32_t offset, int32_t count);
-    template <bool Warp, bool Level> void subProcessBOnly(int32_t offset, int32_t count);
     template <bool Warp, bool Level, bool IsA> void subProcessSingle(int32_t offset, int32_t count);
+    template <bool Warp, bool Level> PQ_AVX2_ROUTINE void subProcessMixWide(int32_t offset, int32_t count);
+    template <bool Warp, bool Level, bool IsA>
+    PQ_AVX2_ROUTINE void subProcessSingleWide(int32_t offset, int32_t count);
 
     // The inputs every routine reads and the output, from a slice's first sample on.
     struct Inputs {
@@ -108,7 +120,8 @@ private:
     };
     Inputs inputsAt(int32_t offset);
 
-    static SubProcess mixRoutine(bool warp, bool level);
+    enum class Playing { kMix, kAOnly, kBOnly };
+    SubProcess routine(Playing playing, bool warp, bool level) const;
     void takeWave(const BlobInPin& pin, Wave& wave);
     // Table index and voice frequencies of `wave` for centre pitch `pitch` and spread `spread`.
     void setVoices(Wave& wave, float spread, float pitch);
@@ -142,6 +155,7 @@ private:
     Wave waveB_;
     std::array<float, kMaxVoices> voiceGain_{};
     bool syncLatch_ = false;
+    bool wideLanes_ = pq::wideVoiceLanesAvailable();
     float offsetA_ = 0.0f;
     float offsetB_ = 0.0f;
     float changeMemory_ = -20.0f;
