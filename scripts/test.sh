@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the benchmarks, then builds and runs every test, in the normal build and under the
-# address and undefined-behaviour sanitizers.
+# Builds the benchmarks, runs each fuzz target briefly, then builds and runs every test, in the
+# normal build and under the address and undefined-behaviour sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
@@ -9,6 +9,11 @@ jobs="${PQ_JOBS:-2}"
 echo "== bench build =="
 cmake --preset bench >/dev/null
 cmake --build --preset bench -j "$jobs" --target wavetable_bench render_bench
+# Each fuzz target runs briefly on its seeds (the long runs are in docs/reliability.md).
+if command -v clang++-14 >/dev/null; then
+    echo "== fuzz =="
+    bash scripts/fuzz.sh "${PQ_FUZZ_SECONDS:-6}"
+fi
 for preset in default asan; do
     echo "== ${preset} build =="
     cmake --preset "$preset" >/dev/null
