@@ -39,6 +39,27 @@ TEST(Load, ManyInstancesRenderEveryBlock) {
         EXPECT_EQ(r.blocksRun + r.blocksSlept, runner.blocks()) << r.name;
 }
 
+// A streamed render keeps nothing that grows with its length: the values and streaming changes
+// the modules send travel on without being recorded (a whole render keeps them for reports).
+TEST(Load, StreamedRenderKeepsNoRecordOfWhatModulesSent) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / ("pq-load-stream-" + std::to_string(::getpid()) + ".json");
+    std::ofstream(file) << pqload::loadPatchJson(2, 2.0);
+    const pqhost::Patch patch = pqhost::loadPatch(file, PQ_PLUGIN_DIR);
+    std::filesystem::remove(file);
+    pqhost::PatchRunner streamed(patch);
+    streamed.stream([](const float* const*, int32_t) {});
+    pqhost::PatchRunner whole(patch);
+    whole.run();
+    size_t sentWhole = 0;
+    for (const char* name : {"tuner0", "env0", "lfo0", "osc0", "tuner1", "env1", "lfo1", "osc1"}) {
+        EXPECT_TRUE(streamed.audioModule(name)->values.empty()) << name;
+        EXPECT_TRUE(streamed.audioModule(name)->streaming.empty()) << name;
+        sentWhole += whole.audioModule(name)->values.size() + whole.audioModule(name)->streaming.size();
+    }
+    EXPECT_GT(sentWhole, 8u); // the envelopes announce every gate edge
+}
+
 TEST(Load, LibrariesOpenAndCloseRepeatedly) {
     for (int round = 0; round < 100; ++round)
         for (const char* name : {"pq_Modules", "pq_ADSR3", "pq_ArrayLFO", "pq_ArrayOsc", "pq_Tuner"}) {
