@@ -19,7 +19,9 @@
 #endif
 #endif
 #ifdef PQ_COUNT_WITH_HOOKS
-#include <sanitizer/allocator_interface.h>
+// The sanitizer runtime's allocator hooks (not every compiler ships the header declaring them).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*onMalloc)(const volatile void*, size_t),
+                                                         void (*onFree)(const volatile void*));
 #endif
 
 namespace rtcount {
