@@ -27,6 +27,7 @@
 #endif
 #endif
 #ifdef PQ_LEAK_CHECK
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -95,8 +96,8 @@ private:
 
 // The audio buffers a module gets, each inside guard zones: before every block the zones and
 // the part of each output past `count` hold a marker, and each input's samples are noted; after
-// it, a marker overwritten or an input changed is a finding naming the pin. (Reads past a
-// buffer are caught by the sanitizer build, where the zones lie outside any buffer it knows.)
+// it, a marker overwritten or an input changed is a finding naming the pin. The sanitizer build
+// poisons the zones instead, so that a read there is caught as well as a write.
 class GuardedBuffers {
 public:
     static constexpr int32_t kGuard = 64;
@@ -112,14 +113,34 @@ public:
             b.noted.assign(size_t(blockSize), 0.0f);
             instance.setBufferResult(pin.id, b.samples.data() + kGuard);
         }
+#ifdef PQ_LEAK_CHECK
+        for (Buffer& b : buffers_) {
+            ASAN_POISON_MEMORY_REGION(b.samples.data(), kGuard * sizeof(float));
+            ASAN_POISON_MEMORY_REGION(b.samples.data() + kGuard + blockSize_, kGuard * sizeof(float));
+        }
+#endif
     }
-    float* input(size_t i) { return buffers_[i].input ? buffers_[i].samples.data() + kGuard : nullptr; }
-    size_t size() const { return buffers_.size(); }
+    ~GuardedBuffers() {
+#ifdef PQ_LEAK_CHECK
+        for (Buffer& b : buffers_)
+            ASAN_UNPOISON_MEMORY_REGION(b.samples.data(), b.samples.size() * sizeof(float));
+#endif
+    }
+    GuardedBuffers(const GuardedBuffers&) = delete;
+    GuardedBuffers& operator=(const GuardedBuffers&) = delete;
+    float* input(size_t i) {
+        return buffers_[i].input ? buffers_[i].samples.data() + kGuard : nullptr;
+    }
+    size_t size() const {
+        return buffers_.size();
+    }
 
     void arm(int32_t count) {
         for (Buffer& b : buffers_) {
-            mark(b.samples.data(), kGuard);
-            mark(b.samples.data() + kGuard + blockSize_, kGuard);
+            if (!kPoisoned) {
+                mark(b.samples.data(), kGuard);
+                mark(b.samples.data() + kGuard + blockSize_, kGuard);
+            }
             if (b.input)
                 std::memcpy(b.noted.data(), b.samples.data() + kGuard, size_t(blockSize_) * sizeof(float));
             else
@@ -130,8 +151,10 @@ public:
         for (const Buffer& b : buffers_) {
             const float* data = b.samples.data() + kGuard;
             const std::string pin = "pin " + std::to_string(b.pinId);
-            if (!marked(b.samples.data(), kGuard)) throw HostError("wrote before the buffer of " + pin);
-            if (!marked(data + blockSize_, kGuard)) throw HostError("wrote past the buffer of " + pin);
+            if (!kPoisoned && !marked(b.samples.data(), kGuard))
+                throw HostError("wrote before the buffer of " + pin);
+            if (!kPoisoned && !marked(data + blockSize_, kGuard))
+                throw HostError("wrote past the buffer of " + pin);
             if (b.input && std::memcmp(b.noted.data(), data, size_t(blockSize_) * sizeof(float)) != 0)
                 throw HostError("wrote into the input buffer of " + pin);
             if (!b.input && !marked(data + std::max(count, 0), blockSize_ - std::max(count, 0)))
@@ -141,6 +164,11 @@ public:
     }
 
 private:
+#ifdef PQ_LEAK_CHECK
+    static constexpr bool kPoisoned = true;
+#else
+    static constexpr bool kPoisoned = false;
+#endif
     static constexpr uint32_t kMarker = 0x7FC0DEADu; // a NaN no arithmetic produces
     static void mark(float* at, int32_t n) {
         for (int32_t i = 0; i < n; ++i)
