@@ -1,5 +1,6 @@
 #include "host/validate.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -353,6 +354,45 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
                 {describe(*module), "failed with exit code " + std::to_string(WEXITSTATUS(status))});
     }
     return findings;
+}
+
+int shortestFailingRounds(const std::string& libraryPath, const std::string& module, uint32_t seed,
+                          int rounds, const ModuleExerciser& exerciser, unsigned timeoutSeconds) {
+    // Only the module in question is driven; the others pass at once.
+    const ModuleExerciser only = [&](const std::string& path, const ModuleInfo& info, uint32_t s, int r) {
+        if (describe(info) == module) exerciser(path, info, s, r);
+    };
+    const auto fails = [&](int r) {
+        for (const ValidationFinding& f :
+             validateLibrary(libraryPath, seed, r, nullptr, only, timeoutSeconds))
+            if (f.module == module) return true;
+        return false;
+    };
+    // The reports of the repeated runs say what the first one said: standard error is quiet
+    // meanwhile.
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && quiet >= 0) ::dup2(quiet, STDERR_FILENO);
+    if (quiet >= 0) ::close(quiet);
+    struct Restore {
+        int saved;
+        ~Restore() {
+            std::fflush(stderr);
+            if (saved >= 0) {
+                ::dup2(saved, STDERR_FILENO);
+                ::close(saved);
+            }
+        }
+    } restore{saved};
+
+    if (!fails(rounds)) return 0;
+    int passing = 0, failing = rounds; // fewest rounds known to fail, most known to pass
+    while (failing - passing > 1) {
+        const int middle = passing + (failing - passing) / 2;
+        (fails(middle) ? failing : passing) = middle;
+    }
+    return failing;
 }
 
 } // namespace pqhost

@@ -61,9 +61,14 @@ int validate(const ValidateOptions& o) {
         std::vector<std::string> validated;
         const auto findings =
             pqhost::validateLibrary(o.library, seed, rounds, &validated, pqhost::exerciseModule, o.timeout);
-        for (const auto& finding : findings)
+        for (const auto& finding : findings) {
+            // The shortest sequence of this seed that still fails is the one worth reading.
+            const int shortest = pqhost::shortestFailingRounds(o.library, finding.module, seed, rounds,
+                                                               pqhost::exerciseModule, o.timeout);
             std::printf("FAILED module %s: %s (reproduce: pqhost validate %s --seed %u --rounds %d)\n",
-                        finding.module.c_str(), finding.what.c_str(), o.library.c_str(), seed, rounds);
+                        finding.module.c_str(), finding.what.c_str(), o.library.c_str(), seed,
+                        shortest > 0 ? shortest : rounds);
+        }
         failed += findings.size();
         modules = validated.size();
     }
