@@ -3,9 +3,10 @@
 //   pqhost info <library>                 SDK version and text, and every catalogued module it creates
 //   pqhost render <patch.json> -o <file.wav|-> [--plugins <dir>]
 //                                         renders a patch's outputs to a 32-bit float WAV file
-//   pqhost validate <library> [--seed N] [--rounds N] [--timeout S] [--level quick|thorough]
+//   pqhost validate <library> [--seed N] [--rounds N] [--timeout S]
 //                                         drives every module with good and hostile input, each in
 //                                         a process of its own; a crash is reported with its seed
+//                                         and fewest rounds; --level thorough runs eight seeds
 //
 // `pqhost --help`, `pqhost <command> --help` and `pqhost --version` answer on standard output.
 #include <unistd.h>
