@@ -41,8 +41,11 @@ function(pq_deliverable name)
         target_link_libraries(${name} PRIVATE ${m}_${ARG_EDITION})
     endforeach()
     target_link_libraries(${name} PRIVATE pq_audio_runtime_${ARG_EDITION})
-    target_link_options(${name} PRIVATE
-        "-Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map"
-        -Wl,--no-undefined)
+    target_link_options(${name} PRIVATE "-Wl,--version-script=${PROJECT_SOURCE_DIR}/cmake/exports.map")
+    # The fuzz build's sanitizer and coverage runtimes live in the fuzzing executable, which
+    # resolves them when it loads the library.
+    if(NOT PQ_FUZZ)
+        target_link_options(${name} PRIVATE -Wl,--no-undefined)
+    endif()
     set_property(GLOBAL APPEND PROPERTY PQ_DELIVERABLES ${name})
 endfunction()

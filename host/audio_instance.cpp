@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #include "host/host_error.h"
 
@@ -39,14 +40,19 @@ int32_t AudioModuleHost::setPin(int32_t time, int32_t pinId, int32_t size, const
         const auto* bytes = static_cast<const uint8_t*>(data);
         record.bytes.assign(bytes, bytes + size);
     }
-    owner_.values.push_back(record);
+    if (!owner_.keepRecords) {
+        if (owner_.onValue) owner_.onValue(record);
+        return gmpi::kMpOk;
+    }
+    owner_.values.push_back(std::move(record));
     if (owner_.onValue) owner_.onValue(owner_.values.back());
     return gmpi::kMpOk;
 }
 
 int32_t AudioModuleHost::setPinStreaming(int32_t time, int32_t pinId, bool streaming) {
-    owner_.streaming.push_back({owner_.currentBlock_, time, pinId, streaming});
-    if (owner_.onStreaming) owner_.onStreaming(owner_.streaming.back());
+    const StreamingRecord record{owner_.currentBlock_, time, pinId, streaming};
+    if (owner_.keepRecords) owner_.streaming.push_back(record);
+    if (owner_.onStreaming) owner_.onStreaming(record);
     return gmpi::kMpOk;
 }
 

@@ -127,6 +127,9 @@ public:
     int64_t blocksSlept() const { return blocksSlept_; }
     int64_t sleepCalls() const { return sleepCalls_; }
 
+    // Every value and streaming change the module sent, while keepRecords is true. A long
+    // render turns it off, so that memory does not grow with the render's length.
+    bool keepRecords = true;
     std::vector<PinValueRecord> values;
     std::vector<StreamingRecord> streaming;
     // Called for every value and streaming change the module sends (routing).

@@ -229,7 +229,8 @@ const json& Reader::member(const json& object, const char* key, const std::strin
 void Reader::knownKeys(const json& object, std::initializer_list<const char*> known,
                        const std::string& place) const {
     if (!object.is_object()) return;
-    for (const auto& [key, value] : object.items()) {
+    for (const auto& item : object.items()) {
+        const std::string& key = item.key();
         if (std::find_if(known.begin(), known.end(), [&](const char* k) { return key == k; }) != known.end())
             continue;
         const std::string near = nearestName(key, std::vector<std::string>(known.begin(), known.end()));

@@ -382,6 +382,7 @@ void PatchRunner::runBlock(int64_t blockStart, int32_t count, const BlockSink& s
 void PatchRunner::run(const std::function<void(double)>& progress) {
     channels_.assign(patch_.outputs.size(), std::vector<float>(size_t(patch_.lengthSamples), 0.0f));
     int64_t done = 0;
+    keepRecords_ = true;
     stream(
         [this, &done](const float* const* channels, int32_t count) {
             for (size_t c = 0; c < channels_.size(); ++c)
@@ -394,6 +395,11 @@ void PatchRunner::run(const std::function<void(double)>& progress) {
 void PatchRunner::stream(const BlockSink& sink, const std::function<void(double)>& progress) {
     const int64_t total = patch_.lengthSamples;
     int64_t reported = 0;
+    // A render kept whole may keep what each module sent too; a streamed one keeps nothing
+    // that grows with its length.
+    for (const auto& node : nodes_)
+        if (node->audio) node->audio->keepRecords = keepRecords_;
+    keepRecords_ = false;
     for (int64_t start = 0; start < total; start += patch_.blockSize) {
         const int32_t count = static_cast<int32_t>(std::min<int64_t>(patch_.blockSize, total - start));
         runBlock(start, count, sink);

@@ -38,11 +38,11 @@ public:
     PatchRunner(const PatchRunner&) = delete;
     PatchRunner& operator=(const PatchRunner&) = delete;
 
-    // Renders the patch's length and keeps the outputs in channels(); `progress` (optional)
-    // hears the fraction done now and then.
+    // Renders the patch's length and keeps the outputs in channels(), and in each audio module
+    // the values it sent; `progress` (optional) hears the fraction done now and then.
     void run(const std::function<void(double)>& progress = {});
     // Renders the patch's length and hands each block's outputs to `sink` instead of keeping
-    // them, so that memory stays the same however long the patch is.
+    // them (nor what the modules sent), so that memory stays the same however long the patch is.
     void stream(const BlockSink& sink, const std::function<void(double)>& progress = {});
 
     // After run(): one channel per chosen output, the patch's length in samples.
@@ -87,6 +87,7 @@ private:
     std::vector<std::vector<float>> channels_;
     std::vector<const float*> outputBuffers_; // the chosen outputs' buffers, for the sink
     int64_t blocks_ = 0;
+    bool keepRecords_ = false; // run() keeps the values modules sent, stream() does not
     size_t nextEvent_ = 0;
     size_t nextGuiEvent_ = 0;
     size_t nextPointer_ = 0;

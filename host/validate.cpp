@@ -1,5 +1,6 @@
 #include "host/validate.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +30,7 @@
 #endif
 #endif
 #ifdef PQ_LEAK_CHECK
+#include <sanitizer/asan_interface.h>
 #include <sanitizer/lsan_interface.h>
 #endif
 
@@ -95,6 +97,100 @@ private:
     std::mt19937 rng_;
 };
 
+// The audio buffers a module gets, each inside guard zones: before every block the zones and
+// the part of each output past `count` hold a marker, and each input's samples are noted; after
+// it, a marker overwritten or an input changed is a finding naming the pin. The sanitizer build
+// poisons the zones instead, so that a read there is caught as well as a write.
+class GuardedBuffers {
+public:
+    static constexpr int32_t kGuard = 64;
+
+    GuardedBuffers(AudioInstance& instance, const ModuleInfo& module, int32_t blockSize)
+        : blockSize_(blockSize) {
+        for (const PinInfo& pin : module.pins) {
+            if (pin.datatype != 5) continue;
+            Buffer& b = buffers_.emplace_back();
+            b.pinId = pin.id;
+            b.input = pin.direction == gmpi::kDirectionIn;
+            b.samples.assign(size_t(blockSize + 2 * kGuard), 0.0f);
+            b.noted.assign(size_t(blockSize), 0.0f);
+            instance.setBufferResult(pin.id, b.samples.data() + kGuard);
+        }
+#ifdef PQ_LEAK_CHECK
+        for (Buffer& b : buffers_) {
+            ASAN_POISON_MEMORY_REGION(b.samples.data(), kGuard * sizeof(float));
+            ASAN_POISON_MEMORY_REGION(b.samples.data() + kGuard + blockSize_, kGuard * sizeof(float));
+        }
+#endif
+    }
+    ~GuardedBuffers() {
+#ifdef PQ_LEAK_CHECK
+        for (Buffer& b : buffers_)
+            ASAN_UNPOISON_MEMORY_REGION(b.samples.data(), b.samples.size() * sizeof(float));
+#endif
+    }
+    GuardedBuffers(const GuardedBuffers&) = delete;
+    GuardedBuffers& operator=(const GuardedBuffers&) = delete;
+    float* input(size_t i) {
+        return buffers_[i].input ? buffers_[i].samples.data() + kGuard : nullptr;
+    }
+    size_t size() const {
+        return buffers_.size();
+    }
+
+    void arm(int32_t count) {
+        for (Buffer& b : buffers_) {
+            if (!kPoisoned) {
+                mark(b.samples.data(), kGuard);
+                mark(b.samples.data() + kGuard + blockSize_, kGuard);
+            }
+            if (b.input)
+                std::memcpy(b.noted.data(), b.samples.data() + kGuard, size_t(blockSize_) * sizeof(float));
+            else
+                mark(b.samples.data() + kGuard + std::max(count, 0), blockSize_ - std::max(count, 0));
+        }
+    }
+    void check(int32_t count) const {
+        for (const Buffer& b : buffers_) {
+            const float* data = b.samples.data() + kGuard;
+            const std::string pin = "pin " + std::to_string(b.pinId);
+            if (!kPoisoned && !marked(b.samples.data(), kGuard))
+                throw HostError("wrote before the buffer of " + pin);
+            if (!kPoisoned && !marked(data + blockSize_, kGuard))
+                throw HostError("wrote past the buffer of " + pin);
+            if (b.input && std::memcmp(b.noted.data(), data, size_t(blockSize_) * sizeof(float)) != 0)
+                throw HostError("wrote into the input buffer of " + pin);
+            if (!b.input && !marked(data + std::max(count, 0), blockSize_ - std::max(count, 0)))
+                throw HostError("wrote past the " + std::to_string(count) + " samples of the block on " +
+                                pin);
+        }
+    }
+
+private:
+#ifdef PQ_LEAK_CHECK
+    static constexpr bool kPoisoned = true;
+#else
+    static constexpr bool kPoisoned = false;
+#endif
+    static constexpr uint32_t kMarker = 0x7FC0DEADu; // a NaN no arithmetic produces
+    static void mark(float* at, int32_t n) {
+        for (int32_t i = 0; i < n; ++i)
+            std::memcpy(at + i, &kMarker, 4);
+    }
+    static bool marked(const float* at, int32_t n) {
+        for (int32_t i = 0; i < n; ++i)
+            if (std::memcmp(at + i, &kMarker, 4) != 0) return false;
+        return true;
+    }
+    struct Buffer {
+        int32_t pinId = 0;
+        bool input = false;
+        std::vector<float> samples, noted;
+    };
+    int32_t blockSize_;
+    std::vector<Buffer> buffers_;
+};
+
 void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h, int rounds) {
     const float rates[] = {22050.0f, 44100.0f, 48000.0f, 96000.0f};
     const int32_t blockSize = h.chance(20) ? 1 : 1 + h.below(512);
@@ -108,17 +204,16 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
         if (made.result != gmpi::kMpOk || made.object == nullptr)
             throw HostError("creation failed with " + std::to_string(made.result));
         instance.attach(made.object, made.hostGivenAtCreation);
-        for (const PinInfo& pin : module.pins)
-            if (pin.datatype == gmpi::kDatatypeAudio) instance.addAudioPin(pin.id);
+        GuardedBuffers buffers(instance, module, blockSize);
         instance.setBufferResult(h.whole(), nullptr);
         instance.open();
         instance.queueGraphStart();
         std::vector<gmpi::MpEvent> events;
         std::vector<std::vector<uint8_t>> payloads;
         for (int round = 0; round < rounds; ++round) {
-            for (const PinInfo& pin : module.pins) {
-                if (pin.datatype != gmpi::kDatatypeAudio || pin.direction != gmpi::kDirectionIn) continue;
-                float* buffer = instance.buffer(pin.id);
+            for (size_t k = 0; k < buffers.size(); ++k) {
+                float* buffer = buffers.input(k);
+                if (buffer == nullptr) continue;
                 const float constant = h.number();
                 const bool varies = h.chance(30);
                 for (int32_t i = 0; i < blockSize; ++i)
@@ -149,8 +244,14 @@ void exerciseAudio(PluginLibrary& library, const ModuleInfo& module, Hostile& h,
                 }
                 e.next = i + 1 < n ? &events[size_t(i) + 1] : nullptr;
             }
+            buffers.arm(count);
             instance.processRaw(count, n > 0 ? events.data() : nullptr);
-            if (h.chance(20)) instance.runBlock(); // the host's own, well-formed path
+            buffers.check(count);
+            if (h.chance(20)) { // the host's own, well-formed path
+                buffers.arm(blockSize);
+                instance.runBlock();
+                buffers.check(blockSize);
+            }
         }
     }
 }
@@ -301,6 +402,45 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
                 {describe(*module), "failed with exit code " + std::to_string(WEXITSTATUS(status))});
     }
     return findings;
+}
+
+int shortestFailingRounds(const std::string& libraryPath, const std::string& module, uint32_t seed,
+                          int rounds, const ModuleExerciser& exerciser, unsigned timeoutSeconds) {
+    // Only the module in question is driven; the others pass at once.
+    const ModuleExerciser only = [&](const std::string& path, const ModuleInfo& info, uint32_t s, int r) {
+        if (describe(info) == module) exerciser(path, info, s, r);
+    };
+    const auto fails = [&](int r) {
+        for (const ValidationFinding& f :
+             validateLibrary(libraryPath, seed, r, nullptr, only, timeoutSeconds))
+            if (f.module == module) return true;
+        return false;
+    };
+    // The reports of the repeated runs say what the first one said: standard error is quiet
+    // meanwhile.
+    std::fflush(stderr);
+    const int saved = ::dup(STDERR_FILENO);
+    const int quiet = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (saved >= 0 && quiet >= 0) ::dup2(quiet, STDERR_FILENO);
+    if (quiet >= 0) ::close(quiet);
+    struct Restore {
+        int saved;
+        ~Restore() {
+            std::fflush(stderr);
+            if (saved >= 0) {
+                ::dup2(saved, STDERR_FILENO);
+                ::close(saved);
+            }
+        }
+    } restore{saved};
+
+    if (!fails(rounds)) return 0;
+    int passing = 0, failing = rounds; // fewest rounds known to fail, most known to pass
+    while (failing - passing > 1) {
+        const int middle = passing + (failing - passing) / 2;
+        (fails(middle) ? failing : passing) = middle;
+    }
+    return failing;
 }
 
 } // namespace pqhost

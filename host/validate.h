@@ -36,4 +36,12 @@ std::vector<ValidationFinding> validateLibrary(const std::string& libraryPath, u
                                                const ModuleExerciser& exerciser = exerciseModule,
                                                unsigned timeoutSeconds = 60);
 
+// The fewest rounds with which `module` (as validateLibrary names it) still fails under `seed`,
+// found by halving: a module's rounds with a seed begin with the same sequence whatever their
+// number, so the answer is the shortest failing sequence of that seed. `rounds` when it does
+// not fail with fewer; 0 when it does not fail at all.
+int shortestFailingRounds(const std::string& libraryPath, const std::string& module, uint32_t seed,
+                          int rounds, const ModuleExerciser& exerciser = exerciseModule,
+                          unsigned timeoutSeconds = 60);
+
 } // namespace pqhost

@@ -6,6 +6,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     nlohmann-json3-dev libsndfile1-dev libcairo2-dev fonts-dejavu-core fonts-liberation2
     libfftw3-dev libcli11-dev libvalijson-dev libpugixml-dev
+    clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -263,6 +263,7 @@ TEST(HostCommandLine, HelpVersionAndCheckedNumbers) {
         {"validate x.so --rounds 0", 2, "--rounds"},
         {"validate x.so --seed -1", 2, "--seed"},
         {"validate x.so --timeout soon", 2, "--timeout"},
+        {"validate x.so --level deep", 2, "--level"},
         {"render p.json", 2, "--output is required"},
         {"frobnicate", 2, "pqhost: "},
     };
@@ -277,6 +278,17 @@ TEST(HostCommandLine, HelpVersionAndCheckedNumbers) {
             EXPECT_EQ(std::count(output.begin(), output.end(), '\n'), 1) << output;
         }
     }
+}
+
+// The thorough level runs every module once per seed, each run with its own block size and rate.
+TEST(HostCommandLine, ValidatesAtTheThoroughLevel) {
+    const std::string pqhost = std::string(PQ_BINARY_DIR) + "/pqhost";
+    int status = -1;
+    const std::string output =
+        run(pqhost + " validate " + plugin("pq_Tuner") + " --level thorough --rounds 5", status);
+    EXPECT_EQ(status, 0) << output;
+    EXPECT_THAT(output,
+                ::testing::HasSubstr("at the thorough level, 8 run(s) of 20 rounds from seed 1: 0 failed"));
 }
 
 TEST(HostInfo, ListsTheTunerWithItsPins) {
