@@ -58,8 +58,6 @@ LibraryCatalogue readCatalogue(const std::string& path);
 // them in error messages.
 LibraryCatalogue parseCatalogue(const std::vector<std::string>& documents, const std::string& source);
 
-class PluginLibrary;
-
 
 // The word for a datatype code of a module of `subtype` ("unknown" for no known code).
 const char* datatypeName(int32_t datatype, int32_t subtype);

@@ -155,16 +155,9 @@ private:
         }
     };
 
-    struct Graphics final : Service<gmpi_gui_api::IMpGraphicsHost> {
-        using Service<gmpi_gui_api::IMpGraphicsHost>::Service;
-        // *factory: a new drawing factory with one reference (the caller's), or null.
-        int32_t getDrawingFactory(gmpi_gui_api::IMpDrawingFactory** factory) override {
-            return this->h.owner().drawingFactory(factory);
-        }
-        int32_t invalidateRect(const gmpi_gui_api::Rect*) override {
-            ++this->h.invalidations;
-            return gmpi::kMpOk;
-        }
+    // The pointer capture, one for both face hosts: the slots have the same names in each.
+    template <class Interface> struct CaptureService : Service<Interface> {
+        using Service<Interface>::Service;
         int32_t setCapture() override {
             this->h.captured = true;
             return gmpi::kMpOk;
@@ -180,22 +173,21 @@ private:
         }
     };
 
+    struct Graphics final : CaptureService<gmpi_gui_api::IMpGraphicsHost> {
+        using CaptureService<gmpi_gui_api::IMpGraphicsHost>::CaptureService;
+        // *factory: a new drawing factory with one reference (the caller's), or null.
+        int32_t getDrawingFactory(gmpi_gui_api::IMpDrawingFactory** factory) override {
+            return this->h.owner().drawingFactory(factory);
+        }
+        int32_t invalidateRect(const gmpi_gui_api::Rect*) override {
+            ++this->h.invalidations;
+            return gmpi::kMpOk;
+        }
+    };
+
     // The composited faces' host: capture and repaint requests shared with IMpGraphicsHost.
-    struct Composited final : Service<IMpGraphicsHostComposited> {
-        using Service<IMpGraphicsHostComposited>::Service;
-        int32_t setCapture() override {
-            this->h.captured = true;
-            return gmpi::kMpOk;
-        }
-        int32_t getCapture(int32_t* captured) override {
-            if (captured == nullptr) return gmpi::kMpFail;
-            *captured = this->h.captured ? 1 : 0;
-            return gmpi::kMpOk;
-        }
-        int32_t releaseCapture() override {
-            this->h.captured = false;
-            return gmpi::kMpOk;
-        }
+    struct Composited final : CaptureService<IMpGraphicsHostComposited> {
+        using CaptureService<IMpGraphicsHostComposited>::CaptureService;
         int32_t invalidateRect(const int32_t*) override {
             ++this->h.invalidations;
             return gmpi::kMpOk;

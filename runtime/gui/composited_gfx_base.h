@@ -29,8 +29,8 @@ public:
     int32_t measure(int32_t width, int32_t height, int32_t* desired) override;
     // Keeps the four values (top, bottom, left, right).
     int32_t arrange(int32_t a, int32_t b, int32_t c, int32_t d) override;
-    int32_t reserved6() override { return gmpi::kMpOk; }
-    int32_t reserved7() override { return gmpi::kMpOk; }
+    int32_t faceReserved6() override { return gmpi::kMpOk; }
+    int32_t faceReserved7() override { return gmpi::kMpOk; }
     int32_t onMouseDown(int32_t, int32_t, int32_t) override { return gmpi::kMpOk; }
     int32_t onMouseMove(int32_t, int32_t, int32_t) override { return gmpi::kMpOk; }
     int32_t onMouseUp(int32_t, int32_t, int32_t) override { return gmpi::kMpOk; }

@@ -25,8 +25,8 @@ public:
     virtual int32_t measure(int32_t width, int32_t height, int32_t* desired /* 2 values */) = 0;
     // The face's area from now on, in pixels: top, bottom, left, right.
     virtual int32_t arrange(int32_t top, int32_t bottom, int32_t left, int32_t right) = 0;
-    virtual int32_t reserved6() = 0; // answers 0
-    virtual int32_t reserved7() = 0; // answers 0
+    virtual int32_t faceReserved6() = 0; // answers 0
+    virtual int32_t faceReserved7() = 0; // answers 0
     // Mouse events in pixels; flags carry gmpi::kPointerFlagShift while Shift is held.
     virtual int32_t onMouseDown(int32_t flags, int32_t x, int32_t y) = 0;
     virtual int32_t onMouseMove(int32_t flags, int32_t x, int32_t y) = 0;

@@ -15,27 +15,16 @@
 #include "host/patch.h"
 #include "host/patch_runner.h"
 #include "host/patch_save.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
-struct EditorPatches : ::testing::Test {
-    // One folder per test and process: ctest runs the cases of this file side by side.
-    fs::path dir =
-        fs::path(::testing::TempDir()) / ("pq_editor_patch_test." + std::to_string(::getpid()) + "." +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-    fs::path write(const std::string& name, const std::string& text) {
-        const fs::path file = dir / name;
-        std::ofstream(file) << text;
-        return file;
-    }
+struct EditorPatches : pqtest::TempFolderTest {
+    EditorPatches() : TempFolderTest("pq_editor_patch_test") {}
+    const fs::path& dir = root;
     static std::vector<float> samples(const std::vector<uint8_t>* bytes) {
         std::vector<float> out(bytes == nullptr ? 0 : bytes->size() / 4);
         if (!out.empty()) std::memcpy(out.data(), bytes->data(), out.size() * 4);

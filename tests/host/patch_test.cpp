@@ -14,26 +14,15 @@
 #include "host/host_error.h"
 #include "host/patch.h"
 #include "host/patch_runner.h"
+#include "tests/support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct PatchFiles : ::testing::Test {
-    // One folder per test and process: ctest runs the cases of this file side by side.
-    fs::path dir =
-        fs::path(::testing::TempDir()) / ("pq_patch_test." + std::to_string(::getpid()) + "." +
-                                          ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    void SetUp() override { fs::create_directories(dir); }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir, ignored);
-    }
-    fs::path write(const std::string& name, const std::string& text) {
-        const fs::path file = dir / name;
-        std::ofstream(file) << text;
-        return file;
-    }
+struct PatchFiles : pqtest::TempFolderTest {
+    PatchFiles() : TempFolderTest("pq_patch_test") {}
+    const fs::path& dir = root;
     pqhost::Patch load(const std::string& text) {
         return pqhost::loadPatch(write("p.json", text), PQ_PLUGIN_DIR);
     }
