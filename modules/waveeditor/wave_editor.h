@@ -6,6 +6,12 @@
 // sample of the selected wave) and the pointer strokes that draw into the selected wave.
 // The waves reach `waves` only through the wave pins' change routines: the host reports
 // every value the editor sets back to it, and the editor takes it from there.
+//
+// All-module library: a graphics GUI module whose face draws one line per sample.
+// Single-module library (pq::kSingleModuleBuild): a legacy GUI module with a composited face
+// and its own two menus and commands (earlier_commands.h); every pin from Wave Select to the
+// Inactive pins runs one synchronisation routine, N and A run the selected modifier again,
+// the face sets one pixel per sample, and pointer events arrive in whole pixels.
 // [GUI thread] for everything.
 #pragma once
 
@@ -15,6 +21,7 @@
 #include <string_view>
 
 #include "modules/waveeditor/wave_model.h"
+#include "runtime/gui/composited_gfx_base.h"
 #include "runtime/gui/mp_gui_base2.h"
 #include "runtime/pin_table.h"
 
@@ -45,9 +52,15 @@ enum EditorPin : int32_t {
     kLineColour,
 };
 
+#if PQ_EDITION_EARLIER
+using WaveEditorFace = QmGuiCompositedGfxBase;
+#else
+using WaveEditorFace = gmpi_gui::MpGuiGfxBase;
+#endif
+
 } // namespace pq::waveeditor
 
-class waveEditor : public gmpi_gui::MpGuiGfxBase, private pq::waveeditor::WavePinPort {
+class waveEditor : public pq::waveeditor::WaveEditorFace, private pq::waveeditor::WavePinPort {
 public:
     using Pin = pq::waveeditor::EditorPin;
     // The editor sets the pins marked out; the wave pins are set by both sides.
@@ -74,14 +87,30 @@ public:
         {Pin::kA, "A", gmpi::kGuiPinFloat, gmpi::kDirectionIn, "0"},
         {Pin::kLineColour, "Line Colour", gmpi::kGuiPinText, gmpi::kDirectionIn},
     };
-    static constexpr pq::ModuleDescription kDescription{"pq WaveEditor", gmpi::kSubtypeGuiGraphics, "waveEditor",
-                                                        kPins};
+    // The single-module library registers it as a legacy module with a composited face.
+    static constexpr pq::ModuleDescription kDescription{
+        "pq WaveEditor", pq::kSingleModuleBuild ? gmpi::kSubtypeGuiLegacy : gmpi::kSubtypeGuiGraphics,
+        "waveEditor", kPins};
 
     waveEditor();
 
     // Sets Generator List and Modifier List to the two menus (sent only when they differ).
     int32_t initialize() override;
 
+#if PQ_EDITION_EARLIER
+    // Asks for the selected wave's sample count as width and the offered height within 15..100.
+    int32_t measure(int32_t width, int32_t height, int32_t* desired) override;
+    // Sets one pixel per sample of the selected wave in the Line Colour (read as BBGGRR).
+    int32_t paint(int32_t dc) override;
+    // Keeps the selected wave for Undo, takes the capture and sets the sample under the
+    // pointer; with Shift held it also starts the straight line there.
+    int32_t onMouseDown(int32_t flags, int32_t x, int32_t y) override;
+    // While captured: sets the sample under the pointer (clamped to the face), follows the
+    // Shift line's end.
+    int32_t onMouseMove(int32_t flags, int32_t x, int32_t y) override;
+    // While captured: releases it; with Shift draws the straight line of the stroke.
+    int32_t onMouseUp(int32_t flags, int32_t x, int32_t y) override;
+#else
     // Draws the selected wave, one line per sample, in the Line Colour, clipped to the face.
     int32_t render(gmpi::IMpUnknown* drawingContext) override;
     // Keeps the selected wave for Undo, takes the capture and sets the sample under the pointer.
@@ -91,9 +120,14 @@ public:
     int32_t onPointerMove(int32_t flags, gmpi_gui_api::Point point) override;
     // While captured: releases it; with Shift draws the straight line of the stroke.
     int32_t onPointerUp(int32_t flags, gmpi_gui_api::Point point) override;
+#endif
 
-    const pq::waveeditor::WaveModel& model() const { return model_; }
-    int32_t viewHeight() const { return viewHeight_; }
+    const pq::waveeditor::WaveModel& model() const {
+        return model_;
+    }
+    int32_t viewHeight() const {
+        return viewHeight_;
+    }
 
 private:
     // WavePinPort: wave pins 0..3 are pins Wave1..Wave4.
@@ -103,18 +137,40 @@ private:
     void onWaveLength(int32_t);
     void onWaveSelect(int32_t);
     void onWaveNames(int32_t);
-    void onWave1(int32_t) { takeWave(0); }
-    void onWave2(int32_t) { takeWave(1); }
-    void onWave3(int32_t) { takeWave(2); }
-    void onWave4(int32_t) { takeWave(3); }
+    void onWave1(int32_t) {
+        takeWave(0);
+    }
+    void onWave2(int32_t) {
+        takeWave(1);
+    }
+    void onWave3(int32_t) {
+        takeWave(2);
+    }
+    void onWave4(int32_t) {
+        takeWave(3);
+    }
     void takeWave(int32_t k);
     void onCopy(int32_t);
     void onPaste(int32_t);
     void onGenerate(int32_t);
     void onModify(int32_t);
+#if PQ_EDITION_EARLIER
+    // Takes the selected wave from its pin (zeros, committed, when the pin holds no whole
+    // wave), sets the Inactive pins and Wave Name, and repaints.
+    void synchronise(int32_t);
+#endif
+    // The sample value of a stroke at face row y (0.5 at the top row, -0.5 at the bottom).
+    float strokeValue(float y) const;
+    // Sets the sample under a moving pointer at row y, clamped to the face; follows the
+    // Shift line's end. Answers whether a sample changed.
+    bool strokeTo(int32_t i, float y, bool shift);
+    // Ends a captured stroke: with Shift draws the straight line, then sends the wave.
+    void finishStroke(bool shift);
 
+#if !PQ_EDITION_EARLIER
     // trunc(bottom - top) of the face.
     int32_t faceHeight() const;
+#endif
     MpGuiPin<MpBlob>& wavePin(int32_t k);
     const MpGuiPin<MpBlob>& wavePin(int32_t k) const;
 
@@ -144,8 +200,10 @@ private:
 
     // The stroke: sample indices and values of the pointer and of the Shift line.
     int32_t pointerIndex_ = 0;
-    int32_t previousPointerIndex_ = 0;
+#if !PQ_EDITION_EARLIER
+    int32_t previousPointerIndex_ = 0; // the gap fill of fast moves
     int32_t gapIndex_ = 0;
+#endif
     int32_t lineStartIndex_ = 0;
     int32_t lineEndIndex_ = 0;
     float lineStartValue_ = 0.0f;

@@ -1,5 +1,5 @@
-// Both text rectangles loaded from their deliverables and painted by the substitute host:
-// corners, gradient and text placement at chosen pixels.
+// Both text rectangles and the single-module wave editor loaded from their deliverables and
+// painted by the substitute host: corners, gradient and text placement, the editor's pixel rows.
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -177,6 +177,32 @@ struct Surface {
 };
 
 } // namespace
+
+// The single-module wave editor's face: one pixel per sample in the Line Colour (BBGGRR).
+TEST(EarlierEditorFace, SetsOnePixelPerSampleOnItsRow) {
+    Library library("pq_waveEditor");
+    ASSERT_NE(library.factory, nullptr);
+    pqhost::GuiModuleInstance gui;
+    void* out = nullptr;
+    ASSERT_EQ(library.factory->createInstance(u"pq WaveEditor", 1, gui.hostObject(), &out), gmpi::kMpOk);
+    ASSERT_TRUE(gui.attach(static_cast<gmpi::IMpUnknown*>(out), 1));
+    ASSERT_TRUE(gui.hasFace());
+    gui.deliverFloat(0, 4.0f);
+    gui.deliverText(20, u"0000FF");
+    const float wave[4] = {0.5f, 0.0f, -0.5f, 0.25f};
+    gui.deliver(4, wave, sizeof wave);
+    const auto image = gui.render(4, 11);
+    // Rows trunc(11 - (v + 0.5) * 10): 1, 6, 10 and 3; nothing else is painted.
+    const int rows[4] = {1, 6, 10, 3};
+    for (int x = 0; x < 4; ++x)
+        for (int y = 0; y < 11; ++y) {
+            const uint32_t p = image.at(x, y);
+            if (y == rows[x])
+                EXPECT_EQ(p, 0xFFFF0000u) << x << "," << y; // opaque red
+            else
+                EXPECT_EQ(alpha(p), 0u) << x << "," << y;
+        }
+}
 
 TEST(DrawingServices, AreExportedAndDrawOnTheSurfaceOfAHandle) {
     const Services pqdc;

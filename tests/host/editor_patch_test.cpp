@@ -199,3 +199,22 @@ TEST_F(EditorPatches, CommandLineRefusesUnsafeTargets) {
 }
 
 } // namespace
+
+// The single-module editor's example: a generator, a modifier and a Shift stroke on its
+// composited face, the wave reaching an oscillator in another library.
+TEST_F(EditorPatches, EarlierEditorExampleGeneratesModifiesAndDraws) {
+    const pqhost::Patch patch =
+        pqhost::loadPatch(std::string(PQ_SOURCE_DIR) + "/examples/earlier_editor.json", PQ_PLUGIN_DIR);
+    pqhost::PatchRunner runner(patch);
+    runner.run();
+    const std::vector<float> wave = samples(runner.guiModule("editor")->pinValue(4));
+    ASSERT_EQ(wave.size(), 256u);
+    // The stroke's straight line runs from the press at x = 40 to the release at x = 120.
+    EXPECT_GT(wave[40], wave[120]);
+    for (size_t i : {60u, 80u, 100u})
+        EXPECT_NEAR(wave[i], wave[40] + (wave[120] - wave[40]) * float(i - 40) / 80.0f, 1e-4f) << i;
+    // Before the stroke: the generated harmonics, scaled to their peak.
+    EXPECT_GT(*std::max_element(wave.begin(), wave.begin() + 40), 0.4f);
+    EXPECT_GT(*std::max_element(runner.channels()[0].begin(), runner.channels()[0].end()), 0.1f);
+    EXPECT_EQ(runner.faces().size(), 1u);
+}

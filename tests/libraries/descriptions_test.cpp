@@ -67,10 +67,10 @@ const std::map<std::string, std::function<Registered()>> kModules = {
     {"DoubleClickReset", registered<DoubleClickReset>},
     {"pq_FloatResetX2", registered<pq_FloatResetX2>},
     {"pq_TextRectangle", registered<pq_TextRectangle>},
+    {"waveEditor", registered<waveEditor>},
 #if !PQ_EDITION_EARLIER
     {"pq_ClickRectangleGui", registered<pq_ClickRectangleGui>},
     {"Pq_presetincrementfixerGui", registered<Pq_presetincrementfixerGui>},
-    {"waveEditor", registered<waveEditor>},
 #endif
 };
 
