@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     const std::string path = std::string(PQ_PLUGIN_DIR) + "/" PQ_FUZZ_LIBRARY ".so";
     gLibrary = new pqhost::PluginLibrary(path);
     // Kept for the whole run: the module's pins point into it.
-    gModule = (new pqhost::LibraryCatalogue(pqhost::readCatalogue(path)))->findModule(PQ_FUZZ_MODULE, 0);
+    static const pqhost::LibraryCatalogue catalogue = pqhost::readCatalogue(path);
+    gModule = catalogue.findModule(PQ_FUZZ_MODULE, gmpi::kSubtypeAudio);
     if (gModule == nullptr) std::abort();
     return 0;
 }
