@@ -6,8 +6,8 @@ CreatedModule createModule(const PluginLibrary& library, const std::u16string& i
                            gmpi::IMpUnknown* host, HostHandover handover) {
     CreatedModule made;
     // Legacy GUI modules take their host at creation on every edition.
-    const bool viaFactory2 =
-        handover == HostHandover::AsTheEditionExpects && library.factory2() != nullptr && subtype != gmpi::kSubtypeGuiLegacy;
+    const bool viaFactory2 = handover == HostHandover::AsTheEditionExpects && library.factory2() != nullptr &&
+                             subtype != gmpi::kSubtypeGuiLegacy;
     made.hostGivenAtCreation = !viaFactory2;
     made.result = viaFactory2 ? library.createInstance2(id, subtype, &made.object)
                               : library.createInstance(id, subtype, host, &made.object);

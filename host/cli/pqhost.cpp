@@ -194,8 +194,9 @@ int main(int argc, char** argv) {
     renderCommand
         ->add_option("--plugins", renderOptions.plugins, "Where deliverables named without a path are found")
         ->capture_default_str();
-    renderCommand->add_option("--save", renderOptions.save,
-                              "Write the patch as it stands at the end of the render (GUI modules' final values)");
+    renderCommand->add_option(
+        "--save", renderOptions.save,
+        "Write the patch as it stands at the end of the render (GUI modules' final values)");
     renderCommand->add_option("--export-waves", renderOptions.exportWaves,
                               "Write each wave editor's waves as single-cycle 32-bit float WAV files here");
 
