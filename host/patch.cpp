@@ -616,6 +616,7 @@ void Reader::readSkin(const json& skin) {
 
 Patch Reader::read() {
     const std::string text = readBounded(file_, file_.string() + ": cannot read the patch file");
+    patch_.source = text;
     json root;
     try {
         root = json::parse(text);

@@ -104,6 +104,7 @@ struct PatchSelection {
 
 struct Patch {
     std::filesystem::path file;
+    std::string source;     // the patch file's text as read, which --save edits and writes
     std::string styleSheet; // the skin's style sheet, empty when the patch names none
     // What each library of the patch describes; modules' and pins' infos point into these.
     std::vector<std::shared_ptr<const LibraryCatalogue>> catalogues;

@@ -122,10 +122,9 @@ void writeWave(const std::string& path, const std::vector<float>& samples, float
 std::string savedPatchText(const Patch& patch, const PatchRunner& runner) {
     json root;
     try {
-        std::ifstream in(patch.file, std::ios::binary);
-        root = json::parse(std::string(std::istreambuf_iterator<char>(in), {}));
+        root = json::parse(patch.source);
     } catch (const std::exception&) {
-        throw HostError(patch.file.string() + ": cannot read the patch again to save it");
+        throw HostError(patch.file.string() + ": the patch as read cannot be saved");
     }
     const fs::path patchDir = patch.file.parent_path();
     json& modules = root["modules"];
@@ -194,7 +193,8 @@ std::vector<std::string> exportWaves(const fs::path& dir, const Patch& patch, co
         const GuiModuleInstance* gui = runner.guiModule(module.name);
         if (gui == nullptr) continue;
         for (const PinInfo& pin : module.info->pins) {
-            const std::vector<uint8_t>* bytes = pin.datatype == gmpi::kGuiPinBlob ? gui->pinValue(pin.id) : nullptr;
+            const std::vector<uint8_t>* bytes =
+                pin.datatype == gmpi::kGuiPinBlob ? gui->pinValue(pin.id) : nullptr;
             if (bytes == nullptr || bytes->size() < 4) continue;
             // A module's name may hold path separators; the file stays inside `dir`.
             std::string name = module.name + "-" + pin.name + ".wav";

@@ -31,6 +31,7 @@
 //   runtime/gui/style_sheet.h        TextStyle and the reader of the host skin's style sheet
 //   runtime/gui/font_cache.h         FontCache, FontCacheClient: text styles and host text formats
 //   runtime/gui/composited_gfx_base.h  QmGuiCompositedGfxBase: composited faces (earlier edition)
+//   runtime/gui/face_base.h        pq::gui::FaceBase: the face base of the edition being built
 //   runtime/gui/device_context.h     the platform drawing services (pqdc_*) and DeviceContext,
 //                                    the one layer composited faces paint through
 //

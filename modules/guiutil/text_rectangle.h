@@ -12,17 +12,18 @@
 #include <cstdint>
 
 #include "modules/guiutil/rounded_rectangle.h"
-#include "runtime/gui/composited_gfx_base.h"
+#include "runtime/gui/face_base.h"
 #include "runtime/gui/font_cache.h"
-#include "runtime/gui/mp_gui_base2.h"
 #include "runtime/pin_table.h"
 
 namespace pq::guiutil {
 
+// The all-module face reads its text styles through the font cache; the single-module face
+// takes its font from the host's getFontInfo.
 #if PQ_EDITION_EARLIER
-using TextRectangleFace = QmGuiCompositedGfxBase;
+using TextRectangleFace = pq::gui::FaceBase;
 #else
-class TextRectangleFace : public gmpi_gui::MpGuiGfxBase, public FontCacheClient {};
+class TextRectangleFace : public pq::gui::FaceBase, public FontCacheClient {};
 #endif
 
 } // namespace pq::guiutil

@@ -21,8 +21,7 @@
 #include <string_view>
 
 #include "modules/waveeditor/wave_model.h"
-#include "runtime/gui/composited_gfx_base.h"
-#include "runtime/gui/mp_gui_base2.h"
+#include "runtime/gui/face_base.h"
 #include "runtime/pin_table.h"
 
 namespace pq::waveeditor {
@@ -52,15 +51,9 @@ enum EditorPin : int32_t {
     kLineColour,
 };
 
-#if PQ_EDITION_EARLIER
-using WaveEditorFace = QmGuiCompositedGfxBase;
-#else
-using WaveEditorFace = gmpi_gui::MpGuiGfxBase;
-#endif
-
 } // namespace pq::waveeditor
 
-class waveEditor : public pq::waveeditor::WaveEditorFace, private pq::waveeditor::WavePinPort {
+class waveEditor : public pq::gui::FaceBase, private pq::waveeditor::WavePinPort {
 public:
     using Pin = pq::waveeditor::EditorPin;
     // The editor sets the pins marked out; the wave pins are set by both sides.

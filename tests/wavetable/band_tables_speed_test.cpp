@@ -20,6 +20,7 @@
 #include "modules/wavetable/band_tables.h"
 #include "modules/wavetable/dft.h"
 #include "tests/wavetable/reference_band_tables.h"
+#include "tests/wavetable/test_signals.h"
 
 // Every allocation of this test program is counted, to show which calls make none. The
 // replacements stay out of line: inlined, the compiler would take malloc and free meeting new
@@ -42,15 +43,6 @@ std::atomic<size_t> allocations{0};
 
 namespace {
 
-std::vector<float> noiseWave(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<float> dist(-1.0f, 1.0f);
-    std::vector<float> w(n);
-    for (float& x : w)
-        x = dist(gen);
-    return w;
-}
-
 std::vector<float> sawWave(size_t n) {
     std::vector<float> w(n);
     for (size_t i = 0; i < n; ++i)
@@ -64,8 +56,6 @@ std::vector<float> squareWave(size_t n) {
         w[i] = i < n / 2 ? 0.8f : -0.6f;
     return w;
 }
-
-std::vector<double> noise(size_t n, unsigned seed);
 
 // The demo's wave A: the single-cycle saw file.
 std::vector<float> demoSaw() {
@@ -106,9 +96,9 @@ struct WaveCase {
 
 std::vector<WaveCase> waveCases() {
     return {
-        {"noise 2048", noiseWave(2048, 7)},
-        {"noise 512", noiseWave(512, 8)},
-        {"noise 1000 (resampled)", noiseWave(1000, 9)},
+        {"noise 2048", pqtest::noise<float>(2048, 7)},
+        {"noise 512", pqtest::noise<float>(512, 8)},
+        {"noise 1000 (resampled)", pqtest::noise<float>(1000, 9)},
         {"saw 2048", sawWave(2048)},
         {"square 256", squareWave(256)},
         {"one sample", {0.3f}},
@@ -141,7 +131,7 @@ TEST(BandTableBuilder, BuildsWithoutAllocatingAndKeptTransformsRunWithoutAllocat
     // nothing, whatever the wave's length and style.
     pq::BandTableBuilder builder;
     pq::BandTables tables;
-    std::vector<float> wave = noiseWave(512, 3), odd = noiseWave(1000, 4), one = {0.5f};
+    std::vector<float> wave = pqtest::noise<float>(512, 3), odd = pqtest::noise<float>(1000, 4), one = {0.5f};
     size_t before = allocations;
     builder.build(wave, tables);
     builder.build(odd, tables, {false, false});
@@ -150,7 +140,7 @@ TEST(BandTableBuilder, BuildsWithoutAllocatingAndKeptTransformsRunWithoutAllocat
 
     // computeDft allocates on a length it has not kept, then no more.
     for (size_t n : {2048, 1000, 97}) {
-        std::vector<double> re = noise(n, 1), im = noise(n, 2);
+        std::vector<double> re = pqtest::noise<double>(n, 1), im = pqtest::noise<double>(n, 2);
         pq::computeDft(re, im);
         before = allocations;
         pq::computeDft(re, im);
@@ -182,15 +172,6 @@ TEST(BandTableBuilder, HugeAndNonFiniteSamplesStayInsideTheTables) {
     EXPECT_TRUE(std::isnan(tables[9][0]));
 }
 
-std::vector<double> noise(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    std::vector<double> v(n);
-    for (double& x : v)
-        x = dist(gen);
-    return v;
-}
-
 // The largest error against the plain sum, relative to the input's size.
 double errorAgainstPlainSum(const std::vector<double>& re0, const std::vector<double>& im0,
                             const std::vector<double>& re, const std::vector<double>& im) {
@@ -215,7 +196,7 @@ class DftFamily : public testing::TestWithParam<size_t> {};
 // through a copy), and lengths with other prime factors, which take the chirp path.
 TEST_P(DftFamily, ExactWithinRoundingAndInvertible) {
     const size_t n = GetParam();
-    const auto re0 = noise(n, 11), im0 = noise(n, 12);
+    const auto re0 = pqtest::noise<double>(n, 11), im0 = pqtest::noise<double>(n, 12);
     std::vector<double> re = re0, im = im0;
     pq::computeDft(re, im);
     EXPECT_LT(errorAgainstPlainSum(re0, im0, re, im), 1e-14 * std::log2(double(n) + 1.0)) << n;
@@ -233,7 +214,7 @@ INSTANTIATE_TEST_SUITE_P(Lengths, DftFamily,
 
 TEST(Dft, ChirpAndMixedRadixAgreeOnSmallFactorLengths) {
     for (size_t n : {6, 30, 1000}) {
-        const auto re0 = noise(n, 21), im0 = noise(n, 22);
+        const auto re0 = pqtest::noise<double>(n, 21), im0 = pqtest::noise<double>(n, 22);
         std::vector<double> re = re0, im = im0, chirpRe = re0, chirpIm = im0;
         pq::computeDft(re, im);
         pq::computeDftChirp(chirpRe, chirpIm);
@@ -274,7 +255,8 @@ TEST(Dft, KeptPlansGiveTheSameResultsAfterManyLengthsAndOnOtherThreads) {
     auto transformAll = [&] {
         std::vector<std::vector<double>> results;
         for (size_t n : lengths) {
-            std::vector<double> re = noise(n, unsigned(n)), im = noise(n, unsigned(n + 1));
+            std::vector<double> re = pqtest::noise<double>(n, unsigned(n)),
+                                im = pqtest::noise<double>(n, unsigned(n + 1));
             pq::computeDft(re, im);
             re.insert(re.end(), im.begin(), im.end());
             results.push_back(std::move(re));
@@ -296,7 +278,7 @@ TEST(Dft, BaselineAndWideVectorsGiveTheSameBits) {
     // Where the processor has no wide vectors both plans run the baseline passes, and the test
     // holds trivially.
     for (size_t n : {8, 60, 1000, 1024, 2048, 3 * 4096}) {
-        const auto re0 = noise(n, 41), im0 = noise(n, 42);
+        const auto re0 = pqtest::noise<double>(n, 41), im0 = pqtest::noise<double>(n, 42);
         pq::dft::Plan best(n), baseline(n, pq::dft::Vectors::Baseline);
         std::vector<double> re1 = re0, im1 = im0, re2 = re0, im2 = im0, tmpRe(n), tmpIm(n);
         best.forward(re1.data(), im1.data(), re1.data(), im1.data(), tmpRe.data(), tmpIm.data());
@@ -316,7 +298,7 @@ TEST(Dft, BaselineAndWideVectorsGiveTheSameBits) {
 
 TEST(Dft, PlanRunsOutOfPlaceWithoutTouchingItsSource) {
     for (size_t n : {8, 60, 2048}) {
-        const auto re0 = noise(n, 31), im0 = noise(n, 32);
+        const auto re0 = pqtest::noise<double>(n, 31), im0 = pqtest::noise<double>(n, 32);
         pq::dft::Plan plan(n);
         std::vector<double> dstRe(n), dstIm(n), tmpRe(n), tmpIm(n);
         plan.forward(re0.data(), im0.data(), dstRe.data(), dstIm.data(), tmpRe.data(), tmpIm.data());

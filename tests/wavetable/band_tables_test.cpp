@@ -8,6 +8,7 @@
 
 #include "modules/wavetable/band_tables.h"
 #include "tests/wavetable/wave_rig.h"
+#include "tests/wavetable/test_signals.h"
 
 namespace {
 
@@ -27,20 +28,11 @@ std::vector<std::complex<double>> plainDft(const std::vector<double>& re, const 
     return out;
 }
 
-std::vector<double> noise(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::uniform_real_distribution<double> dist(-1.0, 1.0);
-    std::vector<double> v(n);
-    for (double& x : v)
-        x = dist(gen);
-    return v;
-}
-
 class DftLength : public testing::TestWithParam<size_t> {};
 
 TEST_P(DftLength, MatchesThePlainSumAndInvertsWithTheSwappedCall) {
     const size_t n = GetParam();
-    const std::vector<double> re0 = noise(n, 1), im0 = noise(n, 2);
+    const std::vector<double> re0 = pqtest::noise<double>(n, 1), im0 = pqtest::noise<double>(n, 2);
     std::vector<double> re = re0, im = im0;
     pq::computeDft(re, im);
     const auto expected = plainDft(re0, im0);
@@ -102,7 +94,8 @@ TEST(Dft, ErrorTextsAndEmptyInput) {
 
 TEST(Dft, CyclicConvolutionMatchesTheDirectSum) {
     const size_t n = 8;
-    const auto xr = noise(n, 3), xi = noise(n, 4), yr = noise(n, 5), yi = noise(n, 6);
+    const auto xr = pqtest::noise<double>(n, 3), xi = pqtest::noise<double>(n, 4),
+               yr = pqtest::noise<double>(n, 5), yi = pqtest::noise<double>(n, 6);
     std::vector<double> outR(n), outI(n);
     pq::cyclicConvolve(xr, xi, yr, yi, outR, outI);
     for (size_t k = 0; k < n; ++k) {
